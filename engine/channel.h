@@ -1,0 +1,31 @@
+// Evaluation of one colour channel at one pixel: waves, edge folding,
+// posterisation, ordered dither, range mapping and supersampling.
+#pragma once
+
+#include <cstdint>
+
+extern const double g_pi;
+
+// Scaled periods beyond this would overflow 4 x period in 32 bits; they are
+// clamped to it (see evaluateChannel).
+constexpr std::int32_t kMaxScaledPeriod = 536870911;
+
+std::int32_t waveValue(std::int32_t pos, std::int32_t amp, std::int8_t method, std::int32_t period);
+bool ditherTest(std::int32_t x, std::int32_t y, std::int32_t threshold, std::int8_t matrix);
+// The 16x16 threshold matrix value that ditherTest compares against.
+int ditherMatrixValue(std::int32_t x, std::int32_t y, std::int8_t matrix);
+
+// Folds a raw sample into 0..255 by edge mode, then posterises and dithers it
+// at supersample position (sx, sy). Shared by the reference and fast renderers.
+std::int32_t foldEdge(std::int32_t v, std::int8_t edgeMode);
+std::int32_t posterize(std::int32_t v, std::int32_t step);
+std::int32_t dither(std::int32_t v, std::int32_t step, std::int32_t sx, std::int32_t sy);
+
+std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, std::int32_t base, std::int32_t vx,
+                             std::int32_t vy, std::int8_t edgeMode, std::int32_t posterizeStep,
+                             std::int32_t ditherStep, std::int32_t max, std::int32_t min,
+                             std::int8_t methodX, std::int8_t methodY, std::int32_t periodX,
+                             std::int32_t periodY, std::int32_t factor);
+
+// Scaled period with the clamp applied: period x factor, at most kMaxScaledPeriod.
+std::int32_t scaledPeriod(std::int32_t period, std::int32_t factor);

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, only those that are missing.
+#   scripts/deps.sh build   compilers, CMake, GoogleTest, Google Benchmark, ImageMagick
+#   scripts/deps.sh wine    Wine (32-bit), Xvfb, xdotool, Japanese fonts and locale
+set -euo pipefail
+
+want=()
+need_i386=0
+for group in "$@"; do
+  case "$group" in
+    build) want+=(g++ make cmake libgtest-dev libbenchmark-dev g++-mingw-w64-i686 imagemagick) ;;
+    wine) want+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool xclip fonts-ipafont-gothic locales imagemagick)
+          need_i386=1 ;;
+    *) echo "deps.sh: unknown group '$group' (build, wine)" >&2; exit 2 ;;
+  esac
+done
+
+installed() { dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null | grep -qx installed; }
+
+missing=()
+for p in "${want[@]}"; do installed "$p" || missing+=("$p"); done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "deps.sh: missing packages: ${missing[*]} (run as root, or install them with apt-get)" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if [ "$need_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  echo "deps.sh: installing ${missing[*]}"
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+if [[ " $* " == *" wine "* ]] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "deps.sh: the ja_JP.UTF-8 locale is missing (run as root)" >&2
+    exit 1
+  fi
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi
+exit 0

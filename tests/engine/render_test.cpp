@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "hue.h"
+#include "render.h"
+
+namespace {
+
+std::uint32_t rgb(int r, int g, int b) { return packPixel(r, g, b); }
+
+std::vector<std::uint32_t> reference(const PatternSettings& s) {
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(s.bmpw) * s.bmph, 0xDEADBEEF);
+    renderReference(s, px.data());
+    return px;
+}
+
+void rotated(int r, int g, int b, int hue, int er, int eg, int eb) {
+    std::int32_t R = r, G = g, B = b;
+    rotateHue(R, G, B, hue);
+    EXPECT_EQ(R, er) << r << "," << g << "," << b << " by " << hue;
+    EXPECT_EQ(G, eg) << r << "," << g << "," << b << " by " << hue;
+    EXPECT_EQ(B, eb) << r << "," << g << "," << b << " by " << hue;
+}
+
+}  // namespace
+
+TEST(RotateHue, MovesAroundTheWheel) {
+    rotated(255, 0, 0, 510, 0, 255, 0);
+    rotated(255, 0, 0, -510, 0, 0, 255);
+    rotated(255, 0, 0, 1530, 255, 0, 0);
+    rotated(255, 0, 0, 0, 255, 0, 0);
+    rotated(255, 0, 0, 255, 255, 255, 0);
+    rotated(255, 0, 0, 1530 * 7 + 1020, 0, 0, 255);
+    rotated(100, 150, 200, 765, 200, 150, 100);
+    for (int grey : {0, 1, 128, 255})
+        for (int hue : {1, 510, -77, 1529}) rotated(grey, grey, grey, hue, grey, grey, grey);
+}
+
+TEST(RotateHue, KeepsTheSmallestAndLargestChannel) {
+    for (int r = 0; r < 256; r += 17)
+        for (int g = 0; g < 256; g += 51)
+            for (int b = 0; b < 256; b += 85)
+                for (int hue : {1, 200, 765, 1100, 1529, -3}) {
+                    std::int32_t R = r, G = g, B = b;
+                    rotateHue(R, G, B, hue);
+                    EXPECT_EQ(std::min({R, G, B}), std::min({r, g, b}));
+                    EXPECT_EQ(std::max({R, G, B}), std::max({r, g, b}));
+                }
+}
+
+TEST(Render, DefaultImageCorners) {
+    PatternSettings s;
+    auto px = reference(s);
+    ASSERT_EQ(px.size(), 128u * 128u);
+    EXPECT_EQ(px[0], rgb(0, 0, 255));
+    EXPECT_EQ(px[127], rgb(255, 127, 0));
+    EXPECT_EQ(px[127 * 128], rgb(0, 127, 255));
+    EXPECT_EQ(renderImage(s), px);
+}
+
+TEST(Render, ReferencePositionShiftsThePattern) {
+    PatternSettings s;
+    s.pat_x = WaveTriangle;
+    s.pat_y = WaveSine;
+    s.dth_g = 5;
+    s.bmpw = 60;
+    s.bmph = 40;
+    auto base = reference(s);
+    s.basex = 10;
+    s.basey = 4;
+    auto shifted = reference(s);
+    for (int y = 4; y < s.bmph; ++y)
+        for (int x = 10; x < s.bmpw; ++x)
+            ASSERT_EQ(shifted[y * s.bmpw + x], base[(y - 4) * s.bmpw + (x - 10)]) << x << "," << y;
+}
+
+TEST(Render, EveryPixelIsWrittenForOddSizes) {
+    for (auto [w, h] : {std::pair{1, 1}, {1, 7}, {13, 1}, {17, 3}}) {
+        PatternSettings s;
+        s.bmpw = w;
+        s.bmph = h;
+        s.hue = 300;
+        auto px = reference(s);
+        for (std::uint32_t p : px) EXPECT_EQ(p >> 24, 0u);
+        // The hue is applied after the channels: a rotated render equals the
+        // rotation of each unrotated pixel.
+        s.hue = 0;
+        auto plain = reference(s);
+        for (std::size_t i = 0; i < px.size(); ++i) {
+            std::int32_t r = plain[i] & 0xFF, g = (plain[i] >> 8) & 0xFF, b = plain[i] >> 16;
+            rotateHue(r, g, b, 300);
+            EXPECT_EQ(px[i], rgb(r, g, b));
+        }
+    }
+}
+
+TEST(Render, ProgressCountsEveryRow) {
+    PatternSettings s;
+    s.bmph = 37;
+    std::atomic<int> rows{0};
+    RenderOptions o;
+    o.rowsDone = &rows;
+    auto px = renderImage(s, o);
+    EXPECT_EQ(rows.load(), 37);
+    EXPECT_EQ(px, reference(s));
+}

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include "bmp.h"
+#include "render.h"
+#include "test_util.h"
+
+namespace {
+
+const std::string kExe = PALLODEX_RENDER_EXE;
+
+std::vector<std::string> listDir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(RenderCli, DefaultRenderMatchesTheEngineThroughAnIndependentReader) {
+    const std::string dir = testutil::scratchDir();
+    auto r = testutil::run("'" + kExe + "'", dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string path = dir + "/pallodex.bmp";
+    EXPECT_EQ(testutil::readFile(path).size(), 54u + 384u * 128u);
+    int w = 0, h = 0;
+    auto decoded = testutil::decodeWithImageMagick(path, &w, &h);
+    ASSERT_EQ(w, 128);
+    ASSERT_EQ(h, 128);
+    PatternSettings s;
+    std::vector<std::uint32_t> expected(128 * 128);
+    renderReference(s, expected.data());
+    EXPECT_EQ(decoded, expected);
+    EXPECT_EQ(decoded[127], packPixel(255, 127, 0));
+}
+
+TEST(RenderCli, SetAndBitsChangeTheImage) {
+    const std::string dir = testutil::scratchDir();
+    auto r = testutil::run("'" + kExe + "' --set bmpw=33 --set bmph=5 --set pat_x=2 --set hue=400 --set dth_g=-7 "
+                           "--bits 8 -o out.bmp",
+                           dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    PatternSettings s;
+    s.bmpw = 33;
+    s.bmph = 5;
+    s.pat_x = 2;
+    s.hue = 400;
+    s.dth_g = -7;
+    std::vector<std::uint32_t> px(33 * 5);
+    renderReference(s, px.data());
+    const auto bytes = encodeBmp(px.data(), 33, 5, 8);
+    EXPECT_EQ(testutil::readFile(dir + "/out.bmp"), std::string(bytes.begin(), bytes.end()));
+}
+
+TEST(RenderCli, PrintSettingsShowsTheValidatedSetInFileOrder) {
+    const std::string dir = testutil::scratchDir();
+    auto r = testutil::run("'" + kExe + "' --set bmpw=5000 --set mode_g=258 --set min_r=300 --set base_b=+12 "
+                           "--set basex=-2147483648 --print-settings",
+                           dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testutil::countLines(r.out), 36u);
+    EXPECT_EQ(r.out.rfind("base_r=0\nbase_g=0\nbase_b=12\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\nmode_g=2\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nmax_r=255\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nmin_r=255\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nbmpw=128\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nbaserh=100\nbasex=-2147483648\nbasey=0\nhue=0\naccuracy=1\n"), std::string::npos);
+    EXPECT_TRUE(listDir(dir).empty()) << "--print-settings must not render";
+}
+
+TEST(RenderCli, BadArgumentsAreOneLineErrorsWithExitTwo) {
+    const std::string dir = testutil::scratchDir();
+    for (const char* args : {"--frobnicate", "--set nokey=1", "--set base_r=12x", "--set base_r=", "--set base_r",
+                             "--set base_r=2147483648", "--set hue=1.5", "--bits 16", "--bits", "-o", "stray",
+                             "--threads 0", "--set dir=/tmp", "--set flg_bit=1"}) {
+        auto r = testutil::run("'" + kExe + "' " + args, dir);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("pallodex-render: ", 0), 0u) << r.err;
+        EXPECT_TRUE(listDir(dir).empty()) << args;
+    }
+    auto r = testutil::run("'" + kExe + "' --set nokey=1", dir);
+    EXPECT_NE(r.err.find("nokey"), std::string::npos);
+    r = testutil::run("'" + kExe + "' --bits 16", dir);
+    EXPECT_NE(r.err.find("16"), std::string::npos);
+}
+
+TEST(RenderCli, UnwritableOutputFailsWithoutLeavingFiles) {
+    const std::string dir = testutil::scratchDir();
+    auto r = testutil::run("'" + kExe + "' -o missing/sub/out.bmp", dir);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(testutil::countLines(r.err), 1u) << r.err;
+    EXPECT_NE(r.err.find("missing/sub/out.bmp"), std::string::npos);
+
+    // A folder in the way of the output name: nothing may be left behind.
+    std::system(("mkdir '" + dir + "/taken.bmp'").c_str());
+    r = testutil::run("'" + kExe + "' -o taken.bmp", dir);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(listDir(dir), std::vector<std::string>{"taken.bmp"});
+
+    // Writing over an existing file replaces it completely.
+    std::system(("printf 'old contents' > '" + dir + "/keep.bmp'").c_str());
+    r = testutil::run("'" + kExe + "' --set bmpw=4 --set bmph=4 -o keep.bmp", dir);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testutil::readFile(dir + "/keep.bmp").size(), 54u + 12u * 4u);
+}
