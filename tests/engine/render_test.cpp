@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "hue.h"
@@ -48,6 +49,19 @@ TEST(RotateHue, KeepsTheSmallestAndLargestChannel) {
                     EXPECT_EQ(std::min({R, G, B}), std::min({r, g, b}));
                     EXPECT_EQ(std::max({R, G, B}), std::max({r, g, b}));
                 }
+}
+
+TEST(RotateHue, ChannelsOutsideTheByteRangeStayDefined) {
+    // Only unvalidated output ranges give such channels. (-5, 100, 300): span
+    // 305, normalised (0, 87, 255), wheel position 1020 - 87 = 933; plus 400
+    // is 1333, i.e. (255, 0, 197), scaled back to (300, -5, -5 + 305*197/255).
+    rotated(-5, 100, 300, 400, 300, -5, 230);
+    // Extreme channels wrap in 32 bits instead of overflowing (the sanitizer
+    // build checks that); the results are whatever the wrapped arithmetic gives.
+    for (auto [r, g, b] : {std::tuple{INT32_MIN, 0, INT32_MAX}, {INT32_MAX, INT32_MIN, 1}, {0, INT32_MIN, 7}}) {
+        std::int32_t R = r, G = g, B = b;
+        rotateHue(R, G, B, 777);
+    }
 }
 
 TEST(Render, DefaultImageCorners) {
