@@ -17,6 +17,21 @@ double sineArgument(std::int32_t pos, std::int32_t period) {
 
 }  // namespace
 
+double trigWaveFactor(std::int32_t pos, std::int8_t method, std::int32_t P) {
+    if (P < 1) P = 1;
+    if (P > kMaxScaledPeriod) P = kMaxScaledPeriod;
+    switch (method) {
+        case WaveSine:
+            return std::sin(sineArgument(pos, P));
+        case WaveSineHalf: {
+            double c = std::cos(static_cast<double>(pos) * g_pi / static_cast<double>(P));
+            return 0.5 - c * 0.5;
+        }
+        default:
+            return std::fabs(std::sin(sineArgument(pos, P)));
+    }
+}
+
 std::int32_t waveValue(std::int32_t pos, std::int32_t amp, std::int8_t method, std::int32_t P) {
     // Callers pass periods within these bounds; holding them here keeps every
     // multiple of the period below in range for any input.
@@ -34,20 +49,15 @@ std::int32_t waveValue(std::int32_t pos, std::int32_t amp, std::int8_t method, s
                 t = r - 4 * P;
             return i32::mul(t, amp) / P;
         }
-        case WaveSine:
-            return i32::truncDouble(std::sin(sineArgument(pos, P)) * static_cast<double>(amp));
         case WaveTriangleHalf: {
             std::int32_t r = i32::modPos(pos, 2 * P);
             if (r > P) r = 2 * P - r;
             return i32::mul(r, amp) / P;
         }
-        case WaveSineHalf: {
-            double c = std::cos(static_cast<double>(pos) * g_pi / static_cast<double>(P));
-            return i32::truncDouble((0.5 - c * 0.5) * static_cast<double>(amp));
-        }
+        case WaveSine:
+        case WaveSineHalf:
         case WaveSineAbsolute:
-            return i32::truncDouble(std::fabs(std::sin(sineArgument(pos, P))) *
-                                    static_cast<double>(amp));
+            return i32::truncDouble(trigWaveFactor(pos, method, P) * static_cast<double>(amp));
         default:
             return i32::mul(pos, amp) / P;
     }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "pattern_settings.h"
+
 extern const double g_pi;
 
 // Scaled periods beyond this would overflow 4 x period in 32 bits; they are
@@ -11,6 +13,14 @@ extern const double g_pi;
 constexpr std::int32_t kMaxScaledPeriod = 536870911;
 
 std::int32_t waveValue(std::int32_t pos, std::int32_t amp, std::int8_t method, std::int32_t period);
+// The three trigonometric methods (sine, sine half, sine absolute) compute a
+// double that depends only on position and period and multiply it by the
+// amplitude; this is that double, so that one sin/cos can serve all three
+// channels. Other methods are not trigonometric: isTrigWave says which.
+double trigWaveFactor(std::int32_t pos, std::int8_t method, std::int32_t period);
+inline bool isTrigWave(std::int8_t method) {
+    return method == WaveSine || method == WaveSineHalf || method == WaveSineAbsolute;
+}
 bool ditherTest(std::int32_t x, std::int32_t y, std::int32_t threshold, std::int8_t matrix);
 // The 16x16 threshold matrix value that ditherTest compares against.
 int ditherMatrixValue(std::int32_t x, std::int32_t y, std::int8_t matrix);

@@ -3,11 +3,10 @@
 #include "channel.h"
 #include "hue.h"
 #include "int32_math.h"
+#include "render_fast.h"
 
-namespace {
-
-void renderRows(const PatternSettings& s, std::uint32_t* pixels, std::int32_t y0, std::int32_t y1,
-                std::atomic<int>* rowsDone) {
+void renderReferenceRows(const PatternSettings& s, std::uint32_t* pixels, std::int32_t y0, std::int32_t y1,
+                         std::atomic<int>* rowsDone) {
     const std::int32_t px = s.periodX(), py = s.periodY();
     for (std::int32_t y = y0; y < y1; ++y) {
         const std::int32_t ry = i32::sub(y, s.basey);
@@ -27,14 +26,8 @@ void renderRows(const PatternSettings& s, std::uint32_t* pixels, std::int32_t y0
     }
 }
 
-}  // namespace
-
 void renderReference(const PatternSettings& s, std::uint32_t* pixels) {
-    renderRows(s, pixels, 0, s.bmph, nullptr);
-}
-
-void renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
-    renderRows(s, pixels, 0, s.bmph, opt.rowsDone);
+    renderReferenceRows(s, pixels, 0, s.bmph, nullptr);
 }
 
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt) {
