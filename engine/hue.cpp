@@ -4,6 +4,27 @@
 
 #include "int32_math.h"
 
+namespace {
+
+// Step 7 of the rotation: a wheel position back to normalised channels.
+void wheelToChannels(std::int32_t Hn, std::int32_t& Rn, std::int32_t& Gn, std::int32_t& Bn) {
+    if (Hn <= 255) {
+        Rn = 255, Gn = Hn, Bn = 0;
+    } else if (Hn <= 510) {
+        Rn = 510 - Hn, Gn = 255, Bn = 0;
+    } else if (Hn <= 765) {
+        Rn = 0, Gn = 255, Bn = Hn - 510;
+    } else if (Hn <= 1020) {
+        Rn = 0, Gn = 1020 - Hn, Bn = 255;
+    } else if (Hn <= 1275) {
+        Rn = Hn - 1020, Gn = 0, Bn = 255;
+    } else {
+        Rn = 255, Gn = 0, Bn = 1530 - Hn;
+    }
+}
+
+}  // namespace
+
 void rotateHue(std::int32_t& r, std::int32_t& g, std::int32_t& b, std::int32_t hue) {
     const std::int32_t h = i32::modPos(hue, 1530);
     if (h == 0) return;
@@ -28,75 +49,39 @@ void rotateHue(std::int32_t& r, std::int32_t& g, std::int32_t& b, std::int32_t h
     // position defined for anything else too.
     const std::int32_t Hn = i32::modPos(i32::add(H, h), 1530);
     std::int32_t Rn, Gn, Bn;
-    if (Hn <= 255) {
-        Rn = 255, Gn = Hn, Bn = 0;
-    } else if (Hn <= 510) {
-        Rn = 510 - Hn, Gn = 255, Bn = 0;
-    } else if (Hn <= 765) {
-        Rn = 0, Gn = 255, Bn = Hn - 510;
-    } else if (Hn <= 1020) {
-        Rn = 0, Gn = 1020 - Hn, Bn = 255;
-    } else if (Hn <= 1275) {
-        Rn = Hn - 1020, Gn = 0, Bn = 255;
-    } else {
-        Rn = 255, Gn = 0, Bn = 1530 - Hn;
-    }
+    wheelToChannels(Hn, Rn, Gn, Bn);
     r = i32::add(mn, i32::mul(span, Rn) / 255);
     g = i32::add(mn, i32::mul(span, Gn) / 255);
     b = i32::add(mn, i32::mul(span, Bn) / 255);
 }
 
 HueRotator::HueRotator(std::int32_t hue) : h_(i32::modPos(hue, 1530)) {
-    // floor(a / d) == (a * ceil(2^32 / d)) >> 32 whenever a * (d - 1) < 2^32;
-    // here a <= 255 * 255 and d <= 255, far inside that.
-    reciprocal_[0] = 0;
-    for (std::uint64_t d = 1; d < 256; ++d) reciprocal_[d] = ((std::uint64_t{1} << 32) + d - 1) / d;
+    // floor(a * 255 / d) == (a * ceil(255 * 2^32 / d)) >> 32 as long as the
+    // rounding-up error, a * (ceil(..) * d - 255 * 2^32) / (d * 2^32), stays
+    // below 1 / d, i.e. a * d < 2^32; here a, d <= 255.
+    reciprocal255_[0] = 0;
+    for (std::uint64_t d = 1; d < 256; ++d) reciprocal255_[d] = ((std::uint64_t{255} << 32) + d - 1) / d;
+    for (std::int32_t H = 0; H < 1530; ++H) {
+        std::int32_t Rn, Gn, Bn;
+        wheelToChannels((H + h_) % 1530, Rn, Gn, Bn);
+        wheel_[H] = static_cast<std::uint32_t>(Rn) | static_cast<std::uint32_t>(Gn) << 8 |
+                    static_cast<std::uint32_t>(Bn) << 16;
+    }
+}
+
+std::uint32_t HueRotator::rotateGeneral(std::int32_t r, std::int32_t g, std::int32_t b) const {
+    rotateHue(r, g, b, h_);
+    return pack(r, g, b);
 }
 
 void HueRotator::apply(std::int32_t& r, std::int32_t& g, std::int32_t& b) const {
     if (h_ == 0) return;
-    // Channels outside 0..255 (only possible with unvalidated ranges) take the
-    // general path; the reciprocal table covers spans up to 255.
-    if (static_cast<std::uint32_t>(r) > 255u || static_cast<std::uint32_t>(g) > 255u ||
-        static_cast<std::uint32_t>(b) > 255u) {
+    if (static_cast<std::uint32_t>(r | g | b) > 255u) {
         rotateHue(r, g, b, h_);
         return;
     }
-    if (r == g && g == b) return;
-    const std::int32_t mn = std::min({r, g, b});
-    const std::int32_t mx = std::max({r, g, b});
-    const std::int32_t span = mx - mn;
-    const std::uint64_t inv = reciprocal_[span];
-    auto normal = [&](std::int32_t c) {
-        return static_cast<std::int32_t>((static_cast<std::uint64_t>((c - mn) * 255) * inv) >> 32);
-    };
-    const std::int32_t R = normal(r), G = normal(g), B = normal(b);
-
-    std::int32_t H;
-    if (R == 255)
-        H = B == 0 ? G : 1530 - B;
-    else if (G == 255)
-        H = R == 0 ? 510 + B : 510 - R;
-    else
-        H = G == 0 ? 1020 + R : 1020 - G;
-
-    std::int32_t Hn = H + h_;  // 0..3059
-    if (Hn >= 1530) Hn -= 1530;
-    std::int32_t Rn, Gn, Bn;
-    if (Hn <= 255) {
-        Rn = 255, Gn = Hn, Bn = 0;
-    } else if (Hn <= 510) {
-        Rn = 510 - Hn, Gn = 255, Bn = 0;
-    } else if (Hn <= 765) {
-        Rn = 0, Gn = 255, Bn = Hn - 510;
-    } else if (Hn <= 1020) {
-        Rn = 0, Gn = 1020 - Hn, Bn = 255;
-    } else if (Hn <= 1275) {
-        Rn = Hn - 1020, Gn = 0, Bn = 255;
-    } else {
-        Rn = 255, Gn = 0, Bn = 1530 - Hn;
-    }
-    r = mn + span * Rn / 255;
-    g = mn + span * Gn / 255;
-    b = mn + span * Bn / 255;
+    const std::uint32_t p = rotatePacked(r, g, b);
+    r = static_cast<std::int32_t>(p & 0xFFu);
+    g = static_cast<std::int32_t>((p >> 8) & 0xFFu);
+    b = static_cast<std::int32_t>(p >> 16);
 }

@@ -31,6 +31,7 @@ namespace {
 enum class Fold { Loop, Limit, TurnFast, TurnSlow };
 
 constexpr int kSlots = 512;
+constexpr int kHueCacheBits = 12;
 
 Fold foldOf(std::int8_t edgeMode) {
     switch (edgeMode) {
@@ -86,6 +87,10 @@ struct ChannelTables {
     // With one sample per pixel the sample is the channel value, so the
     // minimum is added in already; with more it is added once per pixel.
     std::int32_t low[kSlots], high[kSlots], threshold[kSlots];
+    // One sample per pixel, no dither: the low byte of `low`, already in its
+    // place in a 0x00BBGGRR pixel.
+    std::uint32_t packed[kSlots];
+    bool lowInByteRange = true;  // every `low` within 0..255
 };
 
 void buildTables(ChannelTables& t, std::int32_t base, std::int32_t vx, std::int32_t vy, std::int8_t mode,
@@ -105,7 +110,13 @@ void buildTables(ChannelTables& t, std::int32_t base, std::int32_t vx, std::int3
         t.low[slot] = addMin ? i32::add(min, c.low) : c.low;
         t.high[slot] = addMin ? i32::add(min, c.high) : c.high;
         t.threshold[slot] = c.threshold;
+        if (static_cast<std::uint32_t>(t.low[slot]) > 255u) t.lowInByteRange = false;
     }
+}
+
+void buildPacked(ChannelTables& t, int shift) {
+    for (int slot = 0; slot < kSlots; ++slot)
+        t.packed[slot] = (static_cast<std::uint32_t>(t.low[slot]) & 0xFFu) << shift;
 }
 
 // How a row's channel values leave the sample loop with one sample per pixel:
@@ -137,11 +148,15 @@ void singleSampleRow(const ChannelTables& t, const std::int32_t* u, std::int32_t
     }
 }
 
-// Adds one sample row's contributions (n samples per pixel) to each pixel's
-// 64-bit sum; sums wrap as unsigned values and are read back as signed.
-template <Fold F, bool Dither>
+// Adds one sample row's contributions (n samples per pixel), times `weight`
+// (the number of sample rows sharing them), to each pixel's 64-bit sum; sums
+// wrap as unsigned values and are read back as signed. N > 0 fixes n at
+// compile time for the common small factors.
+template <Fold F, bool Dither, int N>
 void multiSampleRow(const ChannelTables& t, const std::int32_t* u, std::int32_t width, std::int32_t n,
-                    std::uint32_t wb, const std::uint8_t* matrixRow, std::uint32_t column0, std::uint64_t* acc) {
+                    std::uint32_t wb, const std::uint8_t* matrixRow, std::uint32_t column0, std::uint64_t weight,
+                    std::uint64_t* acc) {
+    if constexpr (N > 0) n = N;
     std::uint32_t column = column0;
     for (std::int32_t x = 0; x < width; ++x) {
         std::int64_t s = 0;  // n contributions of at most 2^31 each
@@ -152,14 +167,14 @@ void multiSampleRow(const ChannelTables& t, const std::int32_t* u, std::int32_t 
             else
                 s += t.low[slot];
         }
-        acc[x] += static_cast<std::uint64_t>(s);
+        acc[x] += static_cast<std::uint64_t>(s) * weight;
     }
 }
 
 using SingleFn = void (*)(const ChannelTables&, const std::int32_t*, std::int32_t, std::uint32_t,
                           const std::uint8_t*, std::uint32_t, std::int32_t*, std::uint32_t*, int);
 using MultiFn = void (*)(const ChannelTables&, const std::int32_t*, std::int32_t, std::int32_t, std::uint32_t,
-                         const std::uint8_t*, std::uint32_t, std::uint64_t*);
+                         const std::uint8_t*, std::uint32_t, std::uint64_t, std::uint64_t*);
 
 template <int O>
 SingleFn pickSingle(Fold f, bool dither) {
@@ -175,16 +190,35 @@ SingleFn pickSingle(Fold f, bool dither) {
     }
 }
 
-MultiFn pickMulti(Fold f, bool dither) {
+template <Fold F, bool Dither>
+MultiFn pickMultiN(std::int32_t n) {
+    switch (n) {
+        case 2:
+            return multiSampleRow<F, Dither, 2>;
+        case 3:
+            return multiSampleRow<F, Dither, 3>;
+        case 4:
+            return multiSampleRow<F, Dither, 4>;
+        default:
+            return multiSampleRow<F, Dither, 0>;
+    }
+}
+
+template <Fold F>
+MultiFn pickMultiD(bool dither, std::int32_t n) {
+    return dither ? pickMultiN<F, true>(n) : pickMultiN<F, false>(n);
+}
+
+MultiFn pickMulti(Fold f, bool dither, std::int32_t n) {
     switch (f) {
         case Fold::Limit:
-            return dither ? multiSampleRow<Fold::Limit, true> : multiSampleRow<Fold::Limit, false>;
+            return pickMultiD<Fold::Limit>(dither, n);
         case Fold::TurnFast:
-            return dither ? multiSampleRow<Fold::TurnFast, true> : multiSampleRow<Fold::TurnFast, false>;
+            return pickMultiD<Fold::TurnFast>(dither, n);
         case Fold::TurnSlow:
-            return dither ? multiSampleRow<Fold::TurnSlow, true> : multiSampleRow<Fold::TurnSlow, false>;
+            return pickMultiD<Fold::TurnSlow>(dither, n);
         default:
-            return dither ? multiSampleRow<Fold::Loop, true> : multiSampleRow<Fold::Loop, false>;
+            return pickMultiD<Fold::Loop>(dither, n);
     }
 }
 
@@ -203,6 +237,12 @@ struct Plan {
     std::vector<std::int32_t> u[3];  // horizontal wave per sample column: width x n each
     HueRotator hue{0};
     bool packDirect = false;
+    // One sample per pixel, no dither and edge modes that keep low bits
+    // (Loop, Turn slow): all three channels of a pixel in one pass, each a
+    // masked index into its packed table.
+    bool fused = false;
+    std::uint32_t fusedMask[3] = {255u, 255u, 255u};
+    std::vector<std::uint16_t> fusedIndex[3];  // horizontal wave & mask, per column
 };
 
 // One worker's scratch space: O(width + n).
@@ -210,6 +250,10 @@ struct Scratch {
     std::vector<std::int32_t> values[3];
     std::vector<std::uint64_t> acc;
     std::vector<std::uint32_t> wb[3];  // vertical wave + base per sample row of the current pixel row
+    std::uint32_t rotated[3][kSlots];  // packed tables turned by the row's vertical wave
+    // Recent hue rotations: colour 0x00BBGGRR -> rotated colour. No colour
+    // has a set top byte, so ~0 marks an empty entry.
+    std::vector<std::uint32_t> hueKeys, hueValues;
 };
 
 void buildPlan(Plan& p, const PatternSettings& s) {
@@ -228,6 +272,16 @@ void buildPlan(Plan& p, const PatternSettings& s) {
     buildTables(p.channel[2], s.base_b, s.vx_b, s.vy_b, s.mode_b, s.dg_b, s.dth_b, s.max_b, s.min_b, addMin);
     p.hue = HueRotator(s.hue);
     p.packDirect = p.n == 1 && p.hue.isIdentity();
+    p.fused = p.n == 1;
+    for (int c = 0; c < 3; ++c) {
+        const ChannelTables& t = p.channel[c];
+        const bool masked = t.fold == Fold::Loop || t.fold == Fold::TurnSlow;
+        // With a hue rotation the packed bytes must be the whole channel values.
+        p.fused = p.fused && masked && !t.dither && (p.hue.isIdentity() || t.lowInByteRange);
+        p.fusedMask[c] = t.fold == Fold::TurnSlow ? 511u : 255u;
+    }
+    if (p.fused)
+        for (int c = 0; c < 3; ++c) buildPacked(p.channel[c], 8 * c);
 
     const std::size_t samples = static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.n);
     for (auto& u : p.u) u.resize(samples);
@@ -248,12 +302,53 @@ void buildPlan(Plan& p, const PatternSettings& s) {
             }
         }
     }
+    if (p.fused)
+        for (int c = 0; c < 3; ++c) {
+            p.fusedIndex[c].resize(samples);
+            for (std::size_t k = 0; k < samples; ++k)
+                p.fusedIndex[c][k] =
+                    static_cast<std::uint16_t>(static_cast<std::uint32_t>(p.u[c][k]) & p.fusedMask[c]);
+        }
 }
 
 void prepareScratch(Scratch& sc, const Plan& p) {
     for (auto& v : sc.values) v.resize(static_cast<std::size_t>(p.width));
     if (p.n > 1) sc.acc.resize(static_cast<std::size_t>(p.width));
     for (auto& w : sc.wb) w.resize(static_cast<std::size_t>(p.n));
+    if (!p.hue.isIdentity()) {
+        sc.hueKeys.assign(std::size_t{1} << kHueCacheBits, ~0u);
+        sc.hueValues.assign(std::size_t{1} << kHueCacheBits, 0u);
+    }
+}
+
+void fusedRow(const Plan& p, Scratch& sc, std::uint32_t* row) {
+    // The row's vertical wave moves every slot by the same amount (mod the
+    // mask), so each channel's table is rotated once per row instead of the
+    // wave being added to every sample.
+    for (int c = 0; c < 3; ++c) {
+        const std::uint32_t* table = p.channel[c].packed;
+        const std::uint32_t size = p.fusedMask[c] + 1, shift = sc.wb[c][0] & p.fusedMask[c];
+        std::uint32_t* rotated = sc.rotated[c];
+        std::copy(table + shift, table + size, rotated);
+        std::copy(table, table + shift, rotated + (size - shift));
+    }
+    const std::uint16_t *ir = p.fusedIndex[0].data(), *ig = p.fusedIndex[1].data(), *ib = p.fusedIndex[2].data();
+    const std::uint32_t *tr = sc.rotated[0], *tg = sc.rotated[1], *tb = sc.rotated[2];
+    for (std::int32_t x = 0; x < p.width; ++x) row[x] = tr[ir[x]] | tg[ig[x]] | tb[ib[x]];
+}
+
+// Images hold far fewer colours than pixels, and neighbouring pixels mostly
+// repeat recent ones: rotations are kept in a small cache indexed by a hash of
+// the colour (channels 0..255, packed as 0x00BBGGRR).
+inline std::uint32_t rotateCached(const Plan& p, Scratch& sc, std::uint32_t key) {
+    const std::uint32_t slot = (key * 2654435761u) >> (32 - kHueCacheBits);
+    if (sc.hueKeys[slot] != key) {
+        sc.hueKeys[slot] = key;
+        sc.hueValues[slot] = p.hue.rotatePacked(static_cast<std::int32_t>(key & 0xFFu),
+                                                static_cast<std::int32_t>((key >> 8) & 0xFFu),
+                                                static_cast<std::int32_t>(key >> 16));
+    }
+    return sc.hueValues[slot];
 }
 
 void renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row) {
@@ -273,6 +368,12 @@ void renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row) {
                     i32::add(waveValue(sy, p.channel[c].vy, s.pat_y, p.periodY), p.channel[c].base));
         }
     }
+    if (p.fused) {
+        fusedRow(p, sc, row);
+        if (!p.hue.isIdentity())
+            for (std::int32_t x = 0; x < width; ++x) row[x] = rotateCached(p, sc, row[x]);
+        return;
+    }
     const DitherMatrices& dm = ditherMatrices();
 
     for (int c = 0; c < 3; ++c) {
@@ -288,10 +389,19 @@ void renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row) {
         }
         std::uint64_t* acc = sc.acc.data();
         std::fill(acc, acc + width, std::uint64_t{0});
-        MultiFn fn = pickMulti(t.fold, t.dither);
-        for (std::int32_t j = 0; j < n; ++j) {
+        MultiFn fn = pickMulti(t.fold, t.dither, n);
+        const std::uint32_t* wb = sc.wb[c].data();
+        for (std::int32_t j = 0; j < n;) {
+            // Sample rows with the same vertical wave give the same
+            // contributions unless the dither matrix row tells them apart:
+            // such a run is computed once and counted for each of its rows.
+            std::int32_t rows = 1;
+            if (!t.dither)
+                while (j + rows < n && wb[j + rows] == wb[j]) ++rows;
             const std::uint32_t sy = static_cast<std::uint32_t>(i32::add(Y0, j));
-            fn(t, u, width, n, sc.wb[c][j], dm.value[t.matrix][sy & 15u], p.column0, acc);
+            fn(t, u, width, n, wb[j], dm.value[t.matrix][sy & 15u], p.column0, static_cast<std::uint64_t>(rows),
+               acc);
+            j += rows;
         }
         // The reference sums min + contribution over n x n samples in 64
         // bits; the minimum's share is added here in one go (mod 2^64, which
@@ -311,10 +421,15 @@ void renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row) {
     }
     if (p.packDirect) return;
     const std::int32_t *r = sc.values[0].data(), *g = sc.values[1].data(), *b = sc.values[2].data();
-    for (std::int32_t x = 0; x < width; ++x) {
-        std::int32_t R = r[x], G = g[x], B = b[x];
-        p.hue.apply(R, G, B);
-        row[x] = packPixel(R, G, B);
+    if (p.hue.isIdentity()) {
+        for (std::int32_t x = 0; x < width; ++x) row[x] = packPixel(r[x], g[x], b[x]);
+    } else {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::int32_t R = r[x], G = g[x], B = b[x];
+            // Channels outside 0..255 come only from unvalidated ranges.
+            row[x] = static_cast<std::uint32_t>(R | G | B) > 255u ? p.hue.rotatePacked(R, G, B)
+                                                                   : rotateCached(p, sc, packPixel(R, G, B));
+        }
     }
 }
 

@@ -32,7 +32,8 @@ int caseCount() {
 }
 
 std::uint32_t seedFromEnvironment() {
-    if (const char* env = std::getenv("PALLODEX_RENDER_SEED")) return static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10));
+    if (const char* env = std::getenv("PALLODEX_RENDER_SEED"))
+        return static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10));
     return 20240611u;
 }
 
@@ -94,6 +95,19 @@ public:
         s.basex = pick(3) ? range(-40, 40) : amount(100);
         s.basey = pick(3) ? range(-40, 40) : amount(100);
         s.hue = pick(2) ? 0 : pick(4) ? range(-3060, 3060) : amount(1530);
+        if (pick(3) == 0) {
+            // Undithered channels with edge modes that keep low bits (Loop,
+            // Turn slow, unknown modes), which the renderer takes through a
+            // path of its own, often with ranges kept in 0..255.
+            for (int c = 0; c < 3; ++c) {
+                *dths[c] = range(-1, 1);
+                if (*modes[c] == EdgeLimit || *modes[c] == EdgeTurnFast) *modes[c] = pick(2) ? EdgeLoop : EdgeTurnSlow;
+                if (pick(3)) {
+                    *mins[c] = range(0, 255);
+                    *maxs[c] = range(*mins[c], 255);
+                }
+            }
+        }
         return s;
     }
 
@@ -138,7 +152,9 @@ private:
         }
     }
 
-    std::int8_t method() { return pick(6) ? static_cast<std::int8_t>(range(0, 5)) : static_cast<std::int8_t>(range(-128, 127)); }
+    std::int8_t method() {
+        return pick(6) ? static_cast<std::int8_t>(range(0, 5)) : static_cast<std::int8_t>(range(-128, 127));
+    }
 
     void size(PatternSettings& s) {
         static const std::int32_t kOdd[] = {1, 2, 3, 7, 13, 16, 17, 31, 61, 127, 128, 251, 257, 293, 300};
@@ -258,13 +274,16 @@ TEST(FastRender, PlainPathBeyondTheTableLimitGivesTheSameImage) {
 
 TEST(FastRender, LargeAccuracySumsNeedSixtyFourBits) {
     // 2902 x 2902 samples of 255 add up to more than 2^31 - 1; the mean must
-    // still be 255. Other channels: a constant 17, and a range 100..200 that
-    // maps 255 to 200.
+    // still be 255. Green: a constant 17; blue: a range 100..200 that maps
+    // 255 to 200.
     PatternSettings s;
     s.bmpw = 1;
     s.bmph = 1;
     s.accuracy = 2902;
-    s.base_r = 255, s.vx_r = 0, s.vy_r = 0;
+    // Red: a raw value between 700 and 1300 that changes from sample row to
+    // sample row and is limited to 255 everywhere.
+    s.mode_r = EdgeLimit, s.base_r = 1000, s.vx_r = 0, s.vy_r = 300;
+    s.pat_y = WaveTriangle;
     s.base_g = 17, s.vx_g = 0, s.vy_g = 0;
     s.base_b = 255, s.vx_b = 0, s.vy_b = 0, s.min_b = 100, s.max_b = 200;
     ASSERT_GT(255LL * 2902 * 2902, INT32_MAX);

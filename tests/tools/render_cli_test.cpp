@@ -58,6 +58,30 @@ TEST(RenderCli, SetAndBitsChangeTheImage) {
     EXPECT_EQ(testutil::readFile(dir + "/out.bmp"), std::string(bytes.begin(), bytes.end()));
 }
 
+TEST(RenderCli, ThreadCountDoesNotChangeTheImage) {
+    const std::string dir = testutil::scratchDir();
+    PatternSettings s;
+    s.bmpw = 77;
+    s.bmph = 41;
+    s.pat_x = WaveSineAbsolute;
+    s.pat_y = WaveTriangleHalf;
+    s.dth_r = 5;
+    s.mode_b = EdgeTurnFast;
+    s.hue = -300;
+    s.accuracy = 2;
+    std::vector<std::uint32_t> px(77 * 41);
+    renderReference(s, px.data());
+    const auto bytes = encodeBmp(px.data(), 77, 41, 24);
+    for (const char* threads : {"1", "2", "5", "64"}) {
+        auto r = testutil::run("'" + kExe + "' --set bmpw=77 --set bmph=41 --set pat_x=5 --set pat_y=3 --set dth_r=5 "
+                               "--set mode_b=2 --set hue=-300 --set accuracy=2 --threads " + std::string(threads) +
+                                   " -o t.bmp",
+                               dir);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(testutil::readFile(dir + "/t.bmp"), std::string(bytes.begin(), bytes.end())) << threads;
+    }
+}
+
 TEST(RenderCli, PrintSettingsShowsTheValidatedSetInFileOrder) {
     const std::string dir = testutil::scratchDir();
     auto r = testutil::run("'" + kExe + "' --set bmpw=5000 --set mode_g=258 --set min_r=300 --set base_b=+12 "
