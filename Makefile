@@ -4,6 +4,7 @@
 #   make render   render the default wallpaper to build/pallodex.bmp (no display needed)
 #   make build    build the native tools and the Windows program
 #   make bench    benchmarks
+#   make bench-win32  SetPixel against SetDIBits on the image surface, under Wine
 #   make deps     install missing Debian packages
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -40,6 +41,13 @@ test: build build-sanitize
 render: build-native
 	$(NATIVE)/pallodex-render -o build/pallodex.bmp
 	@echo "wrote build/pallodex.bmp"
+
+.PHONY: bench bench-win32
+bench: build-native
+	$(NATIVE)/render-bench
+
+bench-win32: deps-wine build-win32
+	scripts/bench-win32.sh
 
 clean:
 	rm -rf build
