@@ -11,10 +11,10 @@ void renderReferenceRows(const PatternSettings& s, std::uint32_t* pixels, std::i
                          std::atomic<int>* rowsDone);
 
 // The fast renderer keeps one horizontal wave table of bmpw x accuracy entries
-// per channel. Beyond this many entries (accuracies in the thousands, where a
-// render takes hours anyway) it renders rows the plain per-pixel way instead,
-// which needs no tables at all.
-constexpr std::int64_t kMaxFastTableSamples = std::int64_t{1} << 22;
+// per channel. Beyond this many entries (accuracy above 512 at the largest
+// width, where a render takes hours anyway) it renders rows the plain
+// per-pixel way instead, which needs no tables at all.
+constexpr std::int64_t kMaxFastTableSamples = std::int64_t{1} << 20;
 
 // renderImage with a chosen table limit, so that tests can reach the plain
 // path with small images.
