@@ -403,7 +403,7 @@ TEST_F(SettingsFile, ApplySettingsLineReadsOneLineAsLoadDoes) {
     EXPECT_EQ(s, before);
 }
 
-TEST_F(SettingsFile, DefaultOwnFileHasThe39DocumentedLines) {
+TEST_F(SettingsFile, DefaultOwnFileHoldsExactlyThese39Lines) {
     ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
     ASSERT_TRUE(save(PatternSettings(), "pallodex.ini", &extras_));
     const std::string written = testutil::readFile(dir_ + "/pallodex.ini");
