@@ -4,7 +4,9 @@
 //   dlgdump TITLE   -> one line per child window, in creation order:
 //                      "ID X Y W H CLASS<TAB>TEXT" (screen pixels, UTF-8),
 //                      for combo boxes TEXT is "#SEL<TAB>ENTRY|ENTRY|..."
-// Exit codes: 0 ok, 1 usage, 2 no such window.
+//   dlgdump version EXE -> the version block: "fixed A.B.C.D type T os O",
+//                      "translation LLLL CCCC", then "NAME=VALUE" per string
+// Exit codes: 0 ok, 1 usage, 2 no such window or no version block.
 #include <windows.h>
 
 #include <cstdio>
@@ -54,11 +56,46 @@ BOOL CALLBACK listChild(HWND w, LPARAM parent) {
     return TRUE;
 }
 
+int version(const wchar_t* exe) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exe, &ignored);
+    if (!size) return 2;
+    std::string block(size, '\0');
+    if (!GetFileVersionInfoW(exe, 0, size, &block[0])) return 2;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed) return 2;
+    wchar_t line[200];
+    swprintf(line, 200, L"fixed %u.%u.%u.%u product %u.%u.%u.%u type %lu os %lx\n", HIWORD(fixed->dwFileVersionMS),
+             LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
+             HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+             HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS), fixed->dwFileType,
+             fixed->dwFileOS);
+    out(line);
+    WORD* translation = nullptr;
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len) ||
+        len < 4)
+        return 2;
+    swprintf(line, 200, L"translation %04X %04X\n", translation[0], translation[1]);
+    out(line);
+    const wchar_t* names[] = {L"Comments",        L"CompanyName",      L"FileDescription", L"FileVersion",
+                              L"InternalName",    L"LegalCopyright",   L"LegalTrademarks", L"OriginalFilename",
+                              L"PrivateBuild",    L"ProductName",      L"ProductVersion",  L"SpecialBuild"};
+    for (const wchar_t* name : names) {
+        swprintf(line, 200, L"\\StringFileInfo\\%04X%04X\\%ls", translation[0], translation[1], name);
+        wchar_t* value = nullptr;
+        if (VerQueryValueW(block.data(), line, reinterpret_cast<void**>(&value), &len) && value)
+            out(std::wstring(name) + L"=" + std::wstring(value, len ? len - 1 : 0) + L"\n");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && !wcscmp(argv[1], L"version")) return version(argv[2]);
     if (argc != 2) {
-        out(L"usage: dlgdump TITLE\n");
+        out(L"usage: dlgdump TITLE | version EXE\n");
         return 1;
     }
     HWND top = FindWindowW(nullptr, argv[1]);
