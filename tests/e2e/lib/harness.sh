@@ -25,7 +25,7 @@ E2E_HARNESS_LOADED=1
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_DIR=$(cd "$E2E_LIB_DIR/.." && pwd)
 E2E_REPO=$(cd "$E2E_DIR/../.." && pwd)
-: "${E2E_WORK:=$E2E_REPO/build/e2e}"          # helper exe, scratch files
+# E2E_WORK (helper exe, artifacts) defaults to <prefix's folder>/e2e.
 : "${E2E_TIMEOUT:=10}"                          # default wait, seconds
 : "${E2E_SCREEN:=1280x1024x24}"
 # Bump when e2e_prefix_init applies different settings; older prefixes are re-set.
@@ -35,8 +35,12 @@ E2E_XVFB_PID=
 E2E_OWN_XVFB=0
 E2E_LOCK_FD=250     # a closed fd until the prefix lock is taken
 E2E_LOCKED=0
+E2E_PREFIX_PATH=
 E2E_PID=
 E2E_PIDS=()
+E2E_LOG=
+E2E_STARTS=0
+declare -gA E2E_LOGS=()
 E2E_NAME=${E2E_NAME:-$(basename "${0%.sh}")}
 E2E_ARTIFACTS=
 E2E_HELPER=
@@ -213,6 +217,7 @@ e2e_begin() {
     trap 'e2e_teardown' EXIT
     trap 'e2e_log "interrupted"; exit 130' INT TERM
     e2e_setup_deps || e2e_fail "dependencies"
+    : "${E2E_WORK:=$(dirname "$prefix")/e2e}"
     mkdir -p "$E2E_WORK" || e2e_fail "cannot create $E2E_WORK"
     E2E_ARTIFACTS="$E2E_WORK/artifacts/$E2E_NAME"
     rm -rf "$E2E_ARTIFACTS" && mkdir -p "$E2E_ARTIFACTS"
@@ -224,11 +229,21 @@ e2e_begin() {
         flock -w 600 "$E2E_LOCK_FD" || e2e_fail "prefix $prefix stayed locked"
     fi
     E2E_LOCKED=1
+    E2E_PREFIX_PATH=$prefix
 
+    # A run killed with SIGKILL (a CTest timeout) leaves its Xvfb behind.
+    local stale
+    stale=$(cat "$prefix.xvfb.pid" 2>/dev/null)
+    if [[ $stale =~ ^[0-9]+$ ]] && [[ $(ps -o comm= -p "$stale" 2>/dev/null) == Xvfb ]]; then
+        e2e_log "ending Xvfb $stale left by an earlier run"
+        kill "$stale" 2>/dev/null
+    fi
+    rm -f "$prefix.xvfb.pid"
     if [[ ${E2E_USE_DISPLAY:-0} == 1 && -n ${DISPLAY:-} ]]; then
         E2E_OWN_XVFB=0
     else
         e2e_start_xvfb || e2e_fail "Xvfb"
+        echo "$E2E_XVFB_PID" >"$prefix.xvfb.pid"
     fi
     e2e_wine_env "$prefix"
     # A server left by a killed run is bound to a dead display: end it first.
@@ -255,6 +270,7 @@ e2e_teardown() {
     E2E_PIDS=()
     e2e_stop_xvfb
     if [[ $E2E_LOCKED == 1 ]]; then
+        rm -f "$E2E_PREFIX_PATH.xvfb.pid"
         exec {E2E_LOCK_FD}>&-
         E2E_LOCK_FD=250
         E2E_LOCKED=0
@@ -282,26 +298,38 @@ e2e_build_helper() {
 
 # e2e_start EXE STARTDIR [ARGS...] : starts EXE with STARTDIR as its current
 # directory; its pid is left in E2E_PID (the wine loader execs into the
-# Windows process, so this pid is the program itself). Output goes to
-# $E2E_ARTIFACTS/<exe>.log. Call directly, not in $(...), so it stays our child.
+# Windows process, so this pid is the program itself) and its stdout/stderr
+# in E2E_LOG ($E2E_ARTIFACTS/<exe>.<n>.log). Call it directly, not in $(...),
+# so the program stays this shell's child and its exit code can be read.
 e2e_start() {
     local exe=$1 dir=$2; shift 2
     [[ $exe == /* ]] || exe="$PWD/$exe"
     [[ -f $exe ]] || e2e_fail "no such program: $exe"
-    (cd "$dir" && exec wine "$exe" "$@" {E2E_LOCK_FD}>&-) >>"$E2E_ARTIFACTS/$(basename "$exe").log" 2>&1 &
+    E2E_STARTS=$((E2E_STARTS + 1))
+    E2E_LOG="$E2E_ARTIFACTS/$(basename "$exe").$E2E_STARTS.log"
+    (cd "$dir" && exec wine "$exe" "$@" {E2E_LOCK_FD}>&-) >"$E2E_LOG" 2>&1 &
     E2E_PID=$!
     E2E_PIDS+=("$E2E_PID")
+    E2E_LOGS[$E2E_PID]=$E2E_LOG
 }
 
-# e2e_wait_exit PID [TIMEOUT] : returns the program's exit code, 124 on timeout.
+# e2e_wait_exit PID [TIMEOUT] : returns the program's exit code; 124 on
+# timeout; 125 when it died of an unhandled exception. A crash's own exit
+# code under Wine is whatever winedbg leaves (seen: 1, and 0 under load),
+# so the crash is recognised by Wine's report in the program's log instead.
 e2e_wait_exit() {
-    local pid=$1 timeout=${2:-$E2E_TIMEOUT} rc
+    local pid=$1 timeout=${2:-$E2E_TIMEOUT} rc log
     e2e_poll "$timeout" _e2e_gone "$pid" || return 124
     wait "$pid" 2>/dev/null
     rc=$?
     local keep=() p
     for p in "${E2E_PIDS[@]}"; do [[ $p == "$pid" ]] || keep+=("$p"); done
     E2E_PIDS=("${keep[@]}")
+    log=${E2E_LOGS[$pid]:-}
+    if [[ -n $log ]] && grep -q '^wine: Unhandled exception' "$log" 2>/dev/null; then
+        e2e_log "pid $pid crashed (exit code $rc): $(grep -m1 '^wine: Unhandled exception' "$log")"
+        return 125
+    fi
     return "$rc"
 }
 # A finished child stays a zombie until waited for; kill -0 still succeeds on
@@ -366,10 +394,32 @@ e2e_key() {
     e2e_focus "$w" && xdotool key "$@"
 }
 
-# e2e_type WID TEXT : ASCII text into the focused control.
+# e2e_type WID TEXT : ASCII text into the focused control. Wine drops the
+# keysyms xdotool borrows for other characters (typing "日本.txt" gives
+# ".txt"), so anything else is refused: use e2e_paste for it.
 e2e_type() {
+    if LC_ALL=C grep -q '[^ -~]' <<<"$2"; then
+        e2e_log "e2e_type: not printable ASCII, use e2e_paste: $2"
+        return 1
+    fi
     e2e_focus "$1" && xdotool type --delay 2 -- "$2"
 }
+
+# e2e_paste WID TEXT : any UTF-8 text into the focused control, through the
+# clipboard (replaces its content) and Ctrl+V. Wine takes the X selection
+# as CF_UNICODETEXT.
+e2e_paste() {
+    local w=$1 text=$2 pid rc=1
+    printf '%s' "$text" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
+    pid=$!
+    E2E_PIDS+=("$pid")
+    # Wait until xclip owns the selection, then paste.
+    if e2e_poll 5 _e2e_clip_is "$text"; then
+        e2e_key "$w" ctrl+v && rc=0
+    fi
+    return $rc
+}
+_e2e_clip_is() { [[ $(timeout 2 xclip -selection clipboard -o 2>/dev/null) == "$1" ]]; }
 
 # e2e_close WID : Alt+F4, which Wine turns into SC_CLOSE just as Windows does
 # (xdotool windowclose would destroy the X window behind Wine's back).
@@ -389,7 +439,13 @@ e2e_file_dialog_name() {
     local title=$1 path=$2 timeout=${3:-$E2E_TIMEOUT} w
     [[ $path == /* ]] && path=$(e2e_winpath "$path")
     w=$(e2e_wait_window "$title" "$timeout") || return 1
-    e2e_key "$w" alt+n && e2e_type "$w" "$path" && e2e_key "$w" Return
+    e2e_key "$w" alt+n || return 1
+    if LC_ALL=C grep -q '[^ -~]' <<<"$path"; then
+        e2e_paste "$w" "$path" || return 1
+    else
+        e2e_type "$w" "$path" || return 1
+    fi
+    e2e_key "$w" Return
 }
 
 # e2e_file_dialog TITLE PATH [TIMEOUT] : the same, then waits for the dialog to close.
