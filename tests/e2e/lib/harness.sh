@@ -24,6 +24,7 @@ E2E_HARNESS_LOADED=1
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_DIR=$(cd "$E2E_LIB_DIR/.." && pwd)
+# shellcheck disable=SC2034  # for test scripts (default paths)
 E2E_REPO=$(cd "$E2E_DIR/../.." && pwd)
 # E2E_WORK (helper exe, artifacts) defaults to <prefix's folder>/e2e.
 : "${E2E_TIMEOUT:=10}"                          # default wait, seconds
@@ -44,7 +45,6 @@ declare -gA E2E_LOGS=()
 E2E_NAME=${E2E_NAME:-$(basename "${0%.sh}")}
 E2E_ARTIFACTS=
 E2E_HELPER=
-E2E_DONE=0
 
 # ---------------------------------------------------------------- basics
 
@@ -178,7 +178,7 @@ _e2e_wine_reg() { _e2e_wine reg add "$@" /f >/dev/null 2>&1; }
 # Creates PREFIX once (or finishes a half-made one) and applies the settings
 # that keep Wine from stalling or showing dialogs. Needs DISPLAY and the lock.
 e2e_prefix_init() {
-    local prefix=$1 stamp="$1/.e2e-settings" t0
+    local prefix=$1 stamp="$1/.e2e-settings" t0=
     e2e_wine_env "$prefix"
     if [[ -d $prefix && ! -f $stamp ]]; then
         e2e_log "removing unfinished prefix $prefix"
@@ -188,9 +188,7 @@ e2e_prefix_init() {
         t0=$(e2e_now_ms)
         mkdir -p "$(dirname "$prefix")"
         wineboot -i >/dev/null 2>&1 {E2E_LOCK_FD}>&- || { e2e_log "wineboot -i failed"; return 1; }
-        wineserver -w
-        e2e_log "created prefix in $(($(e2e_now_ms) - t0)) ms"
-        echo 0 >"$stamp.new"
+        e2e_log "wineboot -i took $(($(e2e_now_ms) - t0)) ms"
     fi
     if [[ $(cat "$stamp" 2>/dev/null) != "$E2E_PREFIX_SETTINGS" ]]; then
         # Without a window manager, managed windows make Wine wait ~2 s for
@@ -199,10 +197,13 @@ e2e_prefix_init() {
         # A crash must end the process, not open winedbg's dialog and hang.
         _e2e_wine_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 ||
             { e2e_log "could not write prefix settings"; return 1; }
-        wineserver -w   # let the registry reach the disk before stamping
+        # Let the registry reach the disk before stamping: a prefix without
+        # the stamp is taken for a half-made one and made again.
+        wineserver -w
         echo "$E2E_PREFIX_SETTINGS" >"$stamp"
-        rm -f "$stamp.new"
+        if [[ -n $t0 ]]; then e2e_log "prefix ready in $(($(e2e_now_ms) - t0)) ms"; fi
     fi
+    return 0
 }
 
 # ---------------------------------------------------------------- session
@@ -426,9 +427,12 @@ _e2e_clip_is() { [[ $(timeout 2 xclip -selection clipboard -o 2>/dev/null) == "$
 e2e_close() { e2e_key "$1" alt+F4; }
 
 # Titles of Wine's own dialogs under LANG=ja_JP.UTF-8 (Wine 8), as measured;
-# the overwrite question differs from Windows' wording.
+# the overwrite question differs from Windows' wording. (Used by test scripts.)
+# shellcheck disable=SC2034
 E2E_TITLE_SAVE="名前を付けて保存"   # GetSaveFileName without lpstrTitle
+# shellcheck disable=SC2034
 E2E_TITLE_OPEN="開く"               # GetOpenFileName without lpstrTitle
+# shellcheck disable=SC2034
 E2E_TITLE_OVERWRITE="エラー"        # OFN_OVERWRITEPROMPT question: はい(Y) / いいえ(N)
 
 # e2e_file_dialog_name TITLE PATH [TIMEOUT] : waits for the common Open/Save

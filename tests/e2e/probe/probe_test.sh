@@ -53,7 +53,8 @@ e2e_start "$probe" "$run"
 pid=$E2E_PID
 wid=$(e2e_wait_window "$title" 15) || e2e_fail "probe window did not appear"
 t_window=$(($(e2e_now_ms) - t0))
-[[ $(e2e_find_window "$title[") == "" ]] || e2e_fail "title lookup is not literal"
+# "." would match the space if titles were compared as regular expressions.
+[[ -z $(e2e_find_window "Pallodex.プローブ") ]] || e2e_fail "title lookup is not literal"
 ok "window $wid after ${t_window} ms"
 
 # ---- client area: Windows' answer must sit inside the X window (whole frame)
