@@ -6,6 +6,8 @@
 //                      for combo boxes TEXT is "#SEL<TAB>ENTRY|ENTRY|..."
 //   dlgdump version EXE -> the version block: "fixed A.B.C.D type T os O",
 //                      "translation LLLL CCCC", then "NAME=VALUE" per string
+//   dlgdump holdclip MS -> opens the clipboard, prints "held", keeps it open
+//                      for MS milliseconds (another program's copy must fail)
 // Exit codes: 0 ok, 1 usage, 2 no such window or no version block.
 #include <windows.h>
 
@@ -90,12 +92,21 @@ int version(const wchar_t* exe) {
     return 0;
 }
 
+int holdClipboard(int ms) {
+    if (!OpenClipboard(nullptr)) return 2;
+    out(L"held\n");
+    Sleep(static_cast<DWORD>(ms));
+    CloseClipboard();
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && !wcscmp(argv[1], L"version")) return version(argv[2]);
+    if (argc == 3 && !wcscmp(argv[1], L"holdclip")) return holdClipboard(_wtoi(argv[2]));
     if (argc != 2) {
-        out(L"usage: dlgdump TITLE | version EXE\n");
+        out(L"usage: dlgdump TITLE | version EXE | holdclip MS\n");
         return 1;
     }
     HWND top = FindWindowW(nullptr, argv[1]);
