@@ -11,6 +11,10 @@ namespace fsys {
 std::string currentDirectory();
 bool setCurrentDirectory(const std::string& path);
 
+// Opens an existing file for binary reading; null (with errno set) when it
+// cannot be opened or is a folder, as on Windows.
+std::FILE* openForReading(const std::string& path);
+
 // Creates a new, uniquely named file in the folder of target, opened for
 // binary writing. Returns null when no such file can be created.
 std::FILE* createTempBeside(const std::string& target, std::string* tempPath);

@@ -17,6 +17,19 @@ std::string currentDirectory() {
 
 bool setCurrentDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
 
+std::FILE* openForReading(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return nullptr;
+    // POSIX opens a folder for reading; Windows refuses, and so do we.
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return f;
+}
+
 std::FILE* createTempBeside(const std::string& target, std::string* tempPath) {
     std::string pattern = target + ".XXXXXX";
     std::string buf = pattern;

@@ -17,6 +17,8 @@ std::string currentDirectory() {
 
 bool setCurrentDirectory(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
 
+std::FILE* openForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
 std::FILE* createTempBeside(const std::string& target, std::string* tempPath) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         char suffix[40];

@@ -16,14 +16,17 @@
 #include "file_system.h"
 #include "pattern_settings.h"
 #include "render.h"
+#include "settings_file.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: pallodex-render [--set KEY=VALUE]... [--bits 24|8] [-o OUT.bmp]\n"
+    "usage: pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... [--bits 24|8] [-o OUT.bmp]\n"
     "                       [--threads N] [--print-settings]\n"
-    "Renders a wallpaper from the default parameters, changed by each --set, into a BMP file\n"
-    "(default pallodex.bmp, 24 bits). KEY is a settings-file key, VALUE a decimal integer.\n";
+    "Renders a wallpaper from the parameters of SETTINGS_FILE (an info file; default: the\n"
+    "default parameters), changed by each --set, into a BMP file (default pallodex.bmp,\n"
+    "24 bits). KEY is a settings-file key, VALUE a decimal integer. --print-settings prints\n"
+    "the resulting settings file instead.\n";
 
 [[noreturn]] void usageError(const std::string& message) {
     std::fprintf(stderr, "pallodex-render: %s\n", message.c_str());
@@ -50,6 +53,8 @@ bool parseInt32(const char* text, std::int32_t* out) {
 
 struct Options {
     PatternSettings settings;
+    std::string settingsFile;
+    std::vector<std::string> setLines;  // applied after the settings file, in order
     int bits = 24;
     int threads = 0;
     std::string output = "pallodex.bmp";
@@ -74,7 +79,7 @@ Options parseArguments(int argc, char** argv) {
             std::int32_t v;
             if (!parseInt32(value.c_str(), &v))
                 usageError("value '" + value + "' of " + key + " is not a 32-bit decimal integer");
-            setParam(o.settings, *pk, v);
+            o.setLines.push_back(kv);
         } else if (arg == "--bits") {
             const std::string v = valueOf(i);
             if (v == "24")
@@ -99,10 +104,23 @@ Options parseArguments(int argc, char** argv) {
             std::exit(0);
         } else if (!arg.empty() && arg[0] == '-') {
             usageError("unknown option '" + arg + "' (see --help)");
+        } else if (arg.empty()) {
+            usageError("empty argument (see --help)");
+        } else if (!o.settingsFile.empty()) {
+            usageError("more than one settings file: '" + o.settingsFile + "' and '" + arg + "'");
         } else {
-            usageError("unexpected argument '" + arg + "' (see --help)");
+            o.settingsFile = arg;
         }
     }
+    if (!o.settingsFile.empty()) {
+        // Unlike the program, which keeps its values when a file is missing,
+        // a command asked to render a file must not quietly render defaults.
+        std::string error;
+        if (!loadChecked(o.settings, o.settingsFile.c_str(), nullptr, &error))
+            usageError("cannot read settings file '" + o.settingsFile + "': " + error);
+    }
+    for (const std::string& line : o.setLines)
+        if (!applySettingsLine(o.settings, line.c_str(), nullptr)) usageError("cannot apply --set " + line);
     o.settings.validate();
     return o;
 }
@@ -142,8 +160,10 @@ std::vector<std::uint32_t> renderWithProgress(const Options& o) {
 int main(int argc, char** argv) {
     const Options o = parseArguments(argc, argv);
     if (o.printSettings) {
-        for (const ParamKey& k : kParamKeys) std::printf("%s=%d\n", k.name, getParam(o.settings, k));
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        // Exactly the bytes an info file saved from these settings holds.
+        const std::string text = settingsText(o.settings, nullptr);
+        const bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+        return ok && std::fflush(stdout) == 0 ? 0 : 1;
     }
     const std::vector<std::uint32_t> pixels = renderWithProgress(o);
     const std::vector<std::uint8_t> bytes = encodeBmp(pixels.data(), o.settings.bmpw, o.settings.bmph, o.bits);

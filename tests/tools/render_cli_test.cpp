@@ -4,7 +4,10 @@
 
 #include "bmp.h"
 #include "render.h"
+#include "settings_file.h"
 #include "test_util.h"
+
+#include <fstream>
 
 namespace {
 
@@ -18,6 +21,18 @@ std::vector<std::string> listDir(const std::string& dir) {
         closedir(d);
     }
     return names;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string expectedBmp(const PatternSettings& s, int bits) {
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph));
+    renderReference(s, px.data());
+    const auto bytes = encodeBmp(px.data(), s.bmpw, s.bmph, bits);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace
@@ -65,12 +80,13 @@ TEST(RenderCli, PrintSettingsShowsTheValidatedSetInFileOrder) {
                            dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(testutil::countLines(r.out), 36u);
-    EXPECT_EQ(r.out.rfind("base_r=0\nbase_g=0\nbase_b=12\n", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("\nmode_g=2\n"), std::string::npos);
-    EXPECT_NE(r.out.find("\nmax_r=255\n"), std::string::npos);
-    EXPECT_NE(r.out.find("\nmin_r=255\n"), std::string::npos);
-    EXPECT_NE(r.out.find("\nbmpw=128\n"), std::string::npos);
-    EXPECT_NE(r.out.find("\nbaserh=100\nbasex=-2147483648\nbasey=0\nhue=0\naccuracy=1\n"), std::string::npos);
+    EXPECT_EQ(r.out.rfind("base_r=0\r\nbase_g=0\r\nbase_b=12\r\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\nmode_g=2\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nmax_r=255\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nmin_r=255\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nbmpw=128\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nbaserh=100\r\nbasex=-2147483648\r\nbasey=0\r\nhue=0\r\naccuracy=1\r\n"),
+              std::string::npos);
     EXPECT_TRUE(listDir(dir).empty()) << "--print-settings must not render";
 }
 
@@ -109,4 +125,72 @@ TEST(RenderCli, UnwritableOutputFailsWithoutLeavingFiles) {
     r = testutil::run("'" + kExe + "' --set bmpw=4 --set bmph=4 -o keep.bmp", dir);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(testutil::readFile(dir + "/keep.bmp").size(), 54u + 12u * 4u);
+}
+
+TEST(RenderCli, RendersWhatTheSettingsFileSays) {
+    const std::string dir = testutil::scratchDir();
+    std::system(("mkdir '" + dir + "/elsewhere'").c_str());
+    // Written as the Windows program writes it (CR LF), with the own-file
+    // lines an info file ignores: its dir line must not move the output.
+    writeFile(dir + "/my wall.ini", "dir=" + dir + "/elsewhere\r\nflg_array=0\r\nflg_bit=2\r\n"
+                                    "bmpw=21\r\nbmph=9\r\npat_x=2\r\npat_y=5\r\nmode_g=3\r\n"
+                                    "dg_r=40\r\nhue=300\r\nbase_b=60\r\nvy_r=-90\r\n");
+    PatternSettings s;
+    s.bmpw = 21, s.bmph = 9, s.pat_x = 2, s.pat_y = 5, s.mode_g = 3;
+    s.dg_r = 40, s.hue = 300, s.base_b = 60, s.vy_r = -90;
+    auto r = testutil::run("'" + kExe + "' 'my wall.ini' -o out.bmp", dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testutil::readFile(dir + "/out.bmp"), expectedBmp(s, 24));
+    EXPECT_TRUE(listDir(dir + "/elsewhere").empty());
+
+    // The same file with bare LF line ends, options before the file.
+    writeFile(dir + "/lf.ini", "bmpw=21\nbmph=9\npat_x=2\npat_y=5\nmode_g=3\ndg_r=40\nhue=300\nbase_b=60\nvy_r=-90\n");
+    r = testutil::run("'" + kExe + "' --bits 8 -o lf.bmp lf.ini", dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testutil::readFile(dir + "/lf.bmp"), expectedBmp(s, 8));
+}
+
+TEST(RenderCli, SetLinesApplyAfterTheFileAndPrintSettingsShowsTheSavedFile) {
+    const std::string dir = testutil::scratchDir();
+    writeFile(dir + "/a.ini", "base_r=9\nhue=20\nmin_g=100\nmax_g=150\nbmpw=5000\n");
+    // --set comes first on the command line yet wins over the file.
+    auto r = testutil::run("'" + kExe + "' --set base_r=5 --set max_g=50 a.ini --set mode_b=-1 --print-settings", dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    PatternSettings s;
+    s.base_r = 5, s.hue = 20, s.min_g = 100, s.max_g = 100, s.mode_b = -1;  // max_g raised to min_g
+    ASSERT_TRUE(save(s, (dir + "/expected.ini").c_str(), nullptr));
+    EXPECT_EQ(r.out, testutil::readFile(dir + "/expected.ini"));
+    EXPECT_EQ(r.out.rfind("base_r=5\r\nbase_g=0\r\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\r\nmax_g=100\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\r\nmode_b=-1\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\r\nbmpw=128\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\r\nhue=20\r\n"), std::string::npos);
+
+    // The printed text is itself a settings file that reproduces the image.
+    writeFile(dir + "/printed.ini", r.out);
+    r = testutil::run("'" + kExe + "' printed.ini --set bmpw=16 --set bmph=16 -o p.bmp", dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    s.bmpw = 16, s.bmph = 16;
+    EXPECT_EQ(testutil::readFile(dir + "/p.bmp"), expectedBmp(s, 24));
+}
+
+TEST(RenderCli, UnreadableSettingsFileIsAnError) {
+    const std::string dir = testutil::scratchDir();
+    std::system(("mkdir '" + dir + "/folder.ini'").c_str());
+    writeFile(dir + "/a.ini", "hue=1\n");
+    for (const char* args : {"missing.ini", "folder.ini", "a.ini a.ini", "a.ini missing.ini", "''"}) {
+        auto r = testutil::run("'" + kExe + "' " + args + " -o out.bmp", dir);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("pallodex-render: ", 0), 0u) << r.err;
+        EXPECT_FALSE(testutil::fileExists(dir + "/out.bmp")) << args;
+    }
+    auto r = testutil::run("'" + kExe + "' missing.ini", dir);
+    EXPECT_NE(r.err.find("'missing.ini'"), std::string::npos) << r.err;
+    r = testutil::run("'" + kExe + "' a.ini other.ini", dir);
+    EXPECT_NE(r.err.find("other.ini"), std::string::npos) << r.err;
+    // The strict check of --set still holds with a file.
+    r = testutil::run("'" + kExe + "' a.ini --set 'hue= 5' --print-settings", dir);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
 }

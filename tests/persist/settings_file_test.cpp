@@ -1,0 +1,551 @@
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/resource.h>
+
+#include <climits>
+#include <csignal>
+#include <fstream>
+
+#include "file_system.h"
+#include "settings_file.h"
+#include "test_util.h"
+
+namespace {
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::vector<std::string> listDir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+// Every field away from its default and valid as it is, so that a load that
+// keeps old values instead of taking defaults shows.
+PatternSettings nonDefaultSettings() {
+    PatternSettings s;
+    s.base_r = 11, s.base_g = 12, s.base_b = 13;
+    s.vx_r = 21, s.vx_g = 22, s.vx_b = 23;
+    s.vy_r = 31, s.vy_g = 32, s.vy_b = 33;
+    s.mode_r = 1, s.mode_g = 2, s.mode_b = 3;
+    s.dg_r = 41, s.dg_g = 42, s.dg_b = 43;
+    s.dth_r = 51, s.dth_g = 52, s.dth_b = 53;
+    s.max_r = 201, s.max_g = 202, s.max_b = 203;
+    s.min_r = 1, s.min_g = 2, s.min_b = 3;
+    s.pat_x = 4, s.pat_y = 5;
+    s.bmpw = 64, s.bmph = 32, s.basew = 7, s.baseh = 8;
+    s.baserw = 50, s.baserh = 60, s.basex = 9, s.basey = 10;
+    s.hue = 99, s.accuracy = 2;
+    return s;
+}
+
+// The 36 parameter lines of the default settings, written out by hand in
+// file order.
+const char kDefaultParameterLines[] =
+    "base_r=0\r\nbase_g=0\r\nbase_b=-1\r\n"
+    "vx_r=255\r\nvx_g=127\r\nvx_b=-255\r\n"
+    "vy_r=0\r\nvy_g=127\r\nvy_b=0\r\n"
+    "mode_r=0\r\nmode_g=0\r\nmode_b=0\r\n"
+    "dg_r=0\r\ndg_g=0\r\ndg_b=0\r\n"
+    "dth_r=0\r\ndth_g=0\r\ndth_b=0\r\n"
+    "max_r=255\r\nmax_g=255\r\nmax_b=255\r\n"
+    "min_r=0\r\nmin_g=0\r\nmin_b=0\r\n"
+    "pat_x=0\r\npat_y=0\r\n"
+    "bmpw=128\r\nbmph=128\r\nbasew=-1\r\nbaseh=-1\r\nbaserw=100\r\nbaserh=100\r\n"
+    "basex=0\r\nbasey=0\r\n"
+    "hue=0\r\naccuracy=1\r\n";
+
+// Runs each test in its own scratch folder and puts the current directory
+// back afterwards, since own-file loads move it.
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        start_ = fsys::currentDirectory();
+        dir_ = testutil::scratchDir();
+    }
+    void TearDown() override { fsys::setCurrentDirectory(start_); }
+
+    // Loads text as an info file into a copy of from.
+    PatternSettings loadInfo(const std::string& text, const PatternSettings& from = nonDefaultSettings()) {
+        const std::string path = dir_ + "/info.ini";
+        writeFile(path, text);
+        PatternSettings s = from;
+        load(s, path.c_str(), nullptr);
+        return s;
+    }
+
+    std::string start_, dir_;
+    std::int8_t tileView_ = 1;
+    std::int32_t filterIndex_ = 1;
+    OwnFileExtras extras_{&tileView_, &filterIndex_};
+};
+
+}  // namespace
+
+TEST_F(SettingsFile, EmptyFileResetsEveryParameterAndValidates) {
+    PatternSettings s = loadInfo("");
+    EXPECT_EQ(s, PatternSettings());
+    EXPECT_EQ(s.base_b, -1);
+    EXPECT_EQ(s.vx_b, -255);
+    EXPECT_EQ(s.baserw, 100);
+
+    // Keys the file lacks take defaults, not the values held before.
+    s = loadInfo("hue=5\n");
+    PatternSettings expected;
+    expected.hue = 5;
+    EXPECT_EQ(s, expected);
+
+    s = loadInfo("bmpw=5000\n");
+    EXPECT_EQ(s, PatternSettings());
+    s = loadInfo("bmpw=2048\nbmph=0\n");
+    EXPECT_EQ(s.bmpw, 2048);
+    EXPECT_EQ(s.bmph, 128);
+    s = loadInfo("min_r=300\nmax_r=10\nmin_g=-20\nmax_g=-30\naccuracy=-3\n");
+    EXPECT_EQ(s.min_r, 255);
+    EXPECT_EQ(s.max_r, 255);
+    EXPECT_EQ(s.min_g, 0);
+    EXPECT_EQ(s.max_g, 0);
+    EXPECT_EQ(s.accuracy, 1);
+}
+
+TEST_F(SettingsFile, MissingFileChangesNothing) {
+    const PatternSettings before = nonDefaultSettings();
+    PatternSettings s = before;
+    tileView_ = 0;
+    filterIndex_ = 2;
+    load(s, (dir_ + "/absent.ini").c_str(), &extras_);
+    EXPECT_EQ(s, before);
+    EXPECT_EQ(tileView_, 0);
+    EXPECT_EQ(filterIndex_, 2);
+    EXPECT_EQ(fsys::currentDirectory(), start_);
+
+    std::string error;
+    EXPECT_FALSE(loadChecked(s, (dir_ + "/absent.ini").c_str(), nullptr, &error));
+    EXPECT_FALSE(error.empty());
+    // A folder is not a settings file, on any platform.
+    EXPECT_FALSE(loadChecked(s, dir_.c_str(), nullptr, &error));
+    EXPECT_EQ(s, before);
+    EXPECT_FALSE(error.empty());
+
+    writeFile(dir_ + "/ok.ini", "hue=3\n");
+    EXPECT_TRUE(loadChecked(s, (dir_ + "/ok.ini").c_str(), nullptr, &error));
+    EXPECT_EQ(s.hue, 3);
+}
+
+TEST_F(SettingsFile, ByteFieldsKeepTheLowByte) {
+    PatternSettings s = loadInfo("mode_r=258\npat_x=-1\npat_y=383\nmode_g=-129\nmode_b=128\n");
+    EXPECT_EQ(s.mode_r, 2);
+    EXPECT_EQ(s.pat_x, -1);
+    EXPECT_EQ(s.pat_y, 127);
+    EXPECT_EQ(s.mode_g, 127);
+    EXPECT_EQ(s.mode_b, -128);
+}
+
+TEST_F(SettingsFile, LinesReadLikeAKeyEqualsNumberScan) {
+    struct Case {
+        const char* text;
+        std::int32_t baseR;
+    };
+    const Case cases[] = {
+        {"base_r=12\n", 12},
+        {"base_r= 12\n", 12},         // white space after '=' is skipped
+        {"base_r=\t\v\f 12\n", 12},
+        {"base_r=\r5\n", 5},          // a lone CR is white space too
+        {"base_r=12abc\n", 12},       // the rest of the line is ignored
+        {"base_r=12 34\n", 12},
+        {"base_r=+7\n", 7},
+        {"base_r=-7\n", -7},
+        {"base_r =12\n", 0},          // space before '=': not this key
+        {" base_r=12\n", 0},          // leading space: no key at all
+        {"BASE_R=12\n", 0},
+        {"base_rx=12\n", 0},
+        {"base_r:12\n", 0},
+        {"base_r=- 12\n", 0},
+        {"base_r=--12\n", 0},
+        {"base_r=x12\n", 0},
+        {"base_r=1\nbase_r=2\n", 2},  // the later line wins
+        {"base_r=4\nbase_r=\n", 4},   // a line without a number is skipped
+        {"base_r=9", 9},              // last line without line end
+    };
+    for (const Case& c : cases) {
+        PatternSettings s = loadInfo(c.text);
+        EXPECT_EQ(s.base_r, c.baseR) << '"' << c.text << '"';
+        PatternSettings other = s;
+        other.base_r = 0;
+        EXPECT_EQ(other, PatternSettings()) << "another key changed by \"" << c.text << '"';
+    }
+    // A NUL byte ends the text of its line.
+    const char withNul[] = "base_r=3\0base_g=4\nbase_b=5\n";
+    PatternSettings n = loadInfo(std::string(withNul, sizeof withNul - 1));
+    EXPECT_EQ(n.base_r, 3);
+    EXPECT_EQ(n.base_g, 0);
+    EXPECT_EQ(n.base_b, 5);
+    // Unknown and malformed lines between good ones do no harm.
+    PatternSettings s = loadInfo("[section]\n\nhue=7\n# comment=1\n=5\nvx_r\nbasex=-3\n");
+    EXPECT_EQ(s.hue, 7);
+    EXPECT_EQ(s.basex, -3);
+    EXPECT_EQ(s.vx_r, 255);
+}
+
+TEST_F(SettingsFile, KeyWithoutNumberAssignsNothing) {
+    // base_b defaults to -1, so an assigned 0 would show.
+    for (const char* text : {"base_b=", "base_b=\n", "base_b=   \n", "base_b=\r\n", "base_b= \t", "base_b=-\n",
+                             "base_b=+", "base_b"}) {
+        PatternSettings s = loadInfo(text);
+        EXPECT_EQ(s.base_b, -1) << '"' << text << '"';
+    }
+}
+
+TEST_F(SettingsFile, NumbersBeyond32BitsWrapAround) {
+    struct Case {
+        const char* text;
+        std::int32_t value;
+    };
+    const Case cases[] = {
+        {"basex=2147483647\n", INT32_MAX},
+        {"basex=-2147483648\n", INT32_MIN},
+        {"basex=2147483648\n", INT32_MIN},             // 2^31
+        {"basex=4294967295\n", -1},                    // 2^32 - 1
+        {"basex=4294967296\n", 0},                     // 2^32
+        {"basex=12884901893\n", 5},                    // 3 * 2^32 + 5
+        {"basex=-12884901893\n", -5},
+        {"basex=-4294967295\n", 1},
+        {"basex=10000000000000000000000000000000000000000\n", 0},  // 10^40 = 2^40 * 5^40
+        {"basex=10000000000000000000000000000000007\n", 7},        // 10^34 + 7
+        {"basex=000000000000000000000000000000000042\n", 42},
+    };
+    for (const Case& c : cases) {
+        PatternSettings s = loadInfo(c.text);
+        EXPECT_EQ(s.basex, c.value) << c.text;
+    }
+}
+
+TEST_F(SettingsFile, LongLinesAreReadAsPiecesOf259Characters) {
+    const std::string x258(258, 'x'), x259(259, 'x');
+    // A line longer than a piece goes on as a line of its own.
+    EXPECT_EQ(loadInfo(x259 + "base_r=3\n").base_r, 3);
+    // 258 characters leave room for one more: the key is cut apart.
+    EXPECT_EQ(loadInfo(x258 + "base_r=3\n").base_r, 0);
+    // A 259-character piece that ends right after '=' assigns nothing, and
+    // the number it was cut from is not a line that matches.
+    EXPECT_EQ(loadInfo("vx_r=" + std::string(254, ' ') + "77\n").vx_r, 255);
+    // A number cut by the piece end keeps its first digits.
+    EXPECT_EQ(loadInfo("mode_g=" + std::string(250, ' ') + "1234\n").mode_g, 12);
+    // Padding to exactly 259 characters puts the next key at a piece start.
+    PatternSettings s = loadInfo("base_g=4" + std::string(251, ' ') + "base_b=6\n");
+    EXPECT_EQ(s.base_g, 4);
+    EXPECT_EQ(s.base_b, 6);
+    s = loadInfo("base_g=4" + std::string(250, ' ') + "base_b=6\n");
+    EXPECT_EQ(s.base_g, 4);
+    EXPECT_EQ(s.base_b, -1);
+    // A line of exactly 258 characters plus its LF is one piece.
+    s = loadInfo("hue=1" + std::string(253, ' ') + "\nbasey=2\n");
+    EXPECT_EQ(s.hue, 1);
+    EXPECT_EQ(s.basey, 2);
+}
+
+TEST_F(SettingsFile, CrLfFilesReadLikeLfFiles) {
+    const std::string lf = std::string("base_r=5\nvx_g=-6\n") + "mode_b=2\npat_y=3\nbmph=77\naccuracy=4\n";
+    std::string crlf;
+    for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const PatternSettings a = loadInfo(lf), b = loadInfo(crlf);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(b.vx_g, -6);
+    EXPECT_EQ(b.accuracy, 4);
+    // At a piece boundary the CR of a CR LF pair does not count: 258
+    // characters, CR LF and the next line.
+    PatternSettings s = loadInfo("base_r=7" + std::string(250, ' ') + "\r\nbase_g=9\r\n");
+    EXPECT_EQ(s.base_r, 7);
+    EXPECT_EQ(s.base_g, 9);
+    // A file with bare CR line ends is one long line: only its start counts.
+    s = loadInfo("base_r=1\rbase_g=2\r");
+    EXPECT_EQ(s.base_r, 1);
+    EXPECT_EQ(s.base_g, 0);
+}
+
+TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
+    const std::string other = dir_ + "/My Pictures";
+    ASSERT_EQ(std::system(("mkdir '" + other + "'").c_str()), 0);
+    const std::string text = "dir=" + other + "\r\nflg_array=0\r\nflg_bit=2\r\nhue=4\r\n";
+    const std::string path = dir_ + "/pallodex.ini";
+    writeFile(path, text);
+
+    PatternSettings s;
+    load(s, path.c_str(), nullptr);
+    EXPECT_EQ(s.hue, 4);
+    EXPECT_EQ(tileView_, 1);
+    EXPECT_EQ(filterIndex_, 1);
+    EXPECT_EQ(fsys::currentDirectory(), start_);
+
+    s = PatternSettings();
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(s.hue, 4);
+    EXPECT_EQ(tileView_, 0);
+    EXPECT_EQ(filterIndex_, 2);
+    // The whole folder name, space included, without the line end.
+    EXPECT_EQ(fsys::currentDirectory(), other);
+
+    // Keys the own file lacks leave the two flags alone.
+    writeFile(path, "hue=1\n");
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(tileView_, 0);
+    EXPECT_EQ(filterIndex_, 2);
+
+    writeFile(path, "flg_array=257\nflg_bit=-5\n");
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(tileView_, 1);
+    EXPECT_EQ(filterIndex_, -5);
+    writeFile(path, "flg_array=-1\nflg_bit=4294967298\n");
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(tileView_, -1);
+    EXPECT_EQ(filterIndex_, 2);
+}
+
+TEST_F(SettingsFile, DirLineThatCannotBeUsedIsIgnored) {
+    ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
+    const std::string path = dir_ + "/pallodex.ini";
+    writeFile(path, "dir=" + dir_ + "/gone\nbase_r=5\n");
+    PatternSettings s;
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(fsys::currentDirectory(), dir_);
+    EXPECT_EQ(s.base_r, 5);
+
+    for (const char* text : {"dir=\n", "dir=  \r\n", "dir=", "dir =/\n", " dir=/\n", "DIR=/\n"}) {
+        writeFile(path, text);
+        load(s, path.c_str(), &extras_);
+        EXPECT_EQ(fsys::currentDirectory(), dir_) << text;
+    }
+    // White space before the folder is skipped, as it always was.
+    writeFile(path, "dir= \t/\n");
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(fsys::currentDirectory(), "/");
+    // A stray CR at the end of a last line is a line end, not part of the name.
+    writeFile(path, "dir=" + dir_ + "\r");
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(fsys::currentDirectory(), dir_);
+}
+
+TEST_F(SettingsFile, FolderNameWithALineBreakCannotInjectKeys) {
+    // Only POSIX allows such names; the dir line is then left empty rather
+    // than split into a second line that reads as a key.
+    const std::string odd = dir_ + "/a\nbmpw=7";
+    ASSERT_TRUE(::mkdir(odd.c_str(), 0777) == 0);
+    ASSERT_TRUE(fsys::setCurrentDirectory(odd));
+    const std::string path = dir_ + "/pallodex.ini";
+    ASSERT_TRUE(save(PatternSettings(), path.c_str(), &extras_));
+    const std::string written = testutil::readFile(path);
+    EXPECT_EQ(testutil::countLines(written), 39u);
+    EXPECT_EQ(written.rfind("dir=\r\nflg_array=1\r\n", 0), 0u) << written;
+    PatternSettings s;
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(s.bmpw, 128);
+    EXPECT_EQ(fsys::currentDirectory(), odd);
+}
+
+TEST_F(SettingsFile, DirLineCutByThePieceLengthIsNotUsed) {
+    // A folder whose path fills a piece exactly ("dir=" and 255 characters),
+    // and a sibling one character longer whose cut path names the first.
+    const std::size_t room = 255 - dir_.size() - 1;
+    ASSERT_LT(room, 250u) << "scratch folder path too long for this test";
+    const std::string exact = dir_ + "/" + std::string(room, 'd');
+    const std::string longer = exact + "e";
+    ASSERT_EQ(exact.size(), 255u);
+    ASSERT_EQ(std::system(("mkdir '" + exact + "' '" + longer + "'").c_str()), 0);
+    const std::string path = dir_ + "/pallodex.ini";
+    PatternSettings s;
+
+    writeFile(path, "dir=" + longer + "\r\nhue=3\r\n");
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(fsys::currentDirectory(), start_);
+    EXPECT_EQ(s.hue, 3);
+
+    // The same length with its CR LF still fits: the CR is gone before the
+    // line is cut.
+    writeFile(path, "dir=" + exact + "\r\nhue=3\r\n");
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(fsys::currentDirectory(), exact);
+    ASSERT_TRUE(fsys::setCurrentDirectory(start_));
+    writeFile(path, "dir=" + exact);
+    load(s, path.c_str(), &extras_);
+    EXPECT_EQ(fsys::currentDirectory(), exact);
+}
+
+TEST_F(SettingsFile, ApplySettingsLineReadsOneLineAsLoadDoes) {
+    PatternSettings s = nonDefaultSettings();
+    EXPECT_TRUE(applySettingsLine(s, "hue= -12xyz", nullptr));
+    EXPECT_EQ(s.hue, -12);
+    EXPECT_TRUE(applySettingsLine(s, "mode_r=258", nullptr));
+    EXPECT_EQ(s.mode_r, 2);
+    EXPECT_TRUE(applySettingsLine(s, "bmpw=5000", nullptr));
+    EXPECT_EQ(s.bmpw, 5000) << "a single line is not validated";
+    PatternSettings before = s;
+    for (const char* line : {"hue=", " hue=1", "nokey=1", "", "flg_bit=2", "flg_array=0", "dir=/"})
+        EXPECT_FALSE(applySettingsLine(s, line, nullptr)) << line;
+    EXPECT_FALSE(applySettingsLine(s, nullptr, nullptr));
+    EXPECT_EQ(s, before);
+    EXPECT_EQ(filterIndex_, 1);
+    EXPECT_EQ(fsys::currentDirectory(), start_);
+
+    EXPECT_TRUE(applySettingsLine(s, "flg_bit=2", &extras_));
+    EXPECT_EQ(filterIndex_, 2);
+    EXPECT_TRUE(applySettingsLine(s, "flg_array=512", &extras_));
+    EXPECT_EQ(tileView_, 0);
+    EXPECT_TRUE(applySettingsLine(s, ("dir=" + dir_).c_str(), &extras_));
+    EXPECT_EQ(fsys::currentDirectory(), dir_);
+    EXPECT_EQ(s, before);
+}
+
+TEST_F(SettingsFile, DefaultOwnFileHoldsExactlyThese39Lines) {
+    ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
+    ASSERT_TRUE(save(PatternSettings(), "pallodex.ini", &extras_));
+    const std::string written = testutil::readFile(dir_ + "/pallodex.ini");
+    EXPECT_EQ(written, "dir=" + dir_ + "\r\nflg_array=1\r\nflg_bit=1\r\n" + kDefaultParameterLines);
+    EXPECT_EQ(testutil::countLines(written), 39u);
+    EXPECT_EQ(settingsText(PatternSettings(), &extras_), written);
+    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"pallodex.ini"});
+
+    ASSERT_TRUE(save(PatternSettings(), "info.ini", nullptr));
+    EXPECT_EQ(testutil::readFile(dir_ + "/info.ini"), kDefaultParameterLines);
+    EXPECT_EQ(testutil::countLines(kDefaultParameterLines), 36u);
+}
+
+TEST_F(SettingsFile, WriterSpellsOutSignedValues) {
+    PatternSettings s;
+    s.pat_x = -128;
+    s.mode_b = 127;
+    s.basex = INT32_MIN;
+    s.vy_b = INT32_MAX;
+    tileView_ = -1;
+    filterIndex_ = INT32_MIN;
+    const std::string text = settingsText(s, &extras_);
+    EXPECT_NE(text.find("\r\nflg_array=-1\r\nflg_bit=-2147483648\r\nbase_r=0\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nvy_b=2147483647\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nmode_b=127\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\npat_x=-128\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nbasex=-2147483648\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsFile, EveryParameterRoundTrips) {
+    // Distinct values everywhere (a swapped pair of keys shows), extremes
+    // included, all of them left alone by validation.
+    PatternSettings s;
+    s.base_r = INT32_MIN, s.base_g = INT32_MAX, s.base_b = -7;
+    s.vx_r = 1000000, s.vx_g = -3, s.vx_b = 12;
+    s.vy_r = -99999, s.vy_g = 5, s.vy_b = 2147483000;
+    s.mode_r = -128, s.mode_g = 127, s.mode_b = 3;
+    s.dg_r = -2, s.dg_g = 17, s.dg_b = 256;
+    s.dth_r = -9, s.dth_g = 33, s.dth_b = 4;
+    s.max_r = 200, s.max_g = 101, s.max_b = 255;
+    s.min_r = 10, s.min_g = 100, s.min_b = 254;
+    s.pat_x = 6, s.pat_y = -1;
+    s.bmpw = 2048, s.bmph = 1, s.basew = -300, s.baseh = 77;
+    s.baserw = 250, s.baserh = -40, s.basex = -2147483647, s.basey = 65536;
+    s.hue = 1529, s.accuracy = 8;
+    PatternSettings validated = s;
+    validated.validate();
+    ASSERT_EQ(validated, s);
+
+    const std::string path = dir_ + "/round.ini";
+    ASSERT_TRUE(save(s, path.c_str(), nullptr));
+    EXPECT_EQ(testutil::countLines(testutil::readFile(path)), 36u);
+    PatternSettings back;
+    load(back, path.c_str(), nullptr);
+    EXPECT_EQ(back, s);
+    EXPECT_EQ(back.base_r, INT32_MIN);
+    EXPECT_EQ(back.baserh, -40);
+    EXPECT_EQ(back.pat_y, -1);
+
+    // The own file brings back the flags and the folder, spaces and all.
+    const std::string folder = dir_ + "/Documents and Settings";
+    ASSERT_EQ(std::system(("mkdir '" + folder + "'").c_str()), 0);
+    ASSERT_TRUE(fsys::setCurrentDirectory(folder));
+    tileView_ = 0;
+    filterIndex_ = 2;
+    ASSERT_TRUE(save(s, path.c_str(), &extras_));
+    ASSERT_TRUE(fsys::setCurrentDirectory(start_));
+    tileView_ = 1;
+    filterIndex_ = 1;
+    back = PatternSettings();
+    load(back, path.c_str(), &extras_);
+    EXPECT_EQ(back, s);
+    EXPECT_EQ(tileView_, 0);
+    EXPECT_EQ(filterIndex_, 2);
+    EXPECT_EQ(fsys::currentDirectory(), folder);
+}
+
+TEST_F(SettingsFile, SaveReplacesTheWholeOldFile) {
+    const std::string path = dir_ + "/info.ini";
+    writeFile(path, std::string(5000, 'z'));
+    ASSERT_TRUE(save(PatternSettings(), path.c_str(), nullptr));
+    EXPECT_EQ(testutil::readFile(path), kDefaultParameterLines);
+    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"info.ini"});
+}
+
+TEST_F(SettingsFile, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
+    EXPECT_FALSE(save(PatternSettings(), (dir_ + "/missing/info.ini").c_str(), nullptr));
+    EXPECT_TRUE(listDir(dir_).empty());
+    EXPECT_FALSE(save(PatternSettings(), "", nullptr));
+    EXPECT_FALSE(save(PatternSettings(), nullptr, nullptr));
+
+    // A folder in the way of the file name.
+    ASSERT_EQ(std::system(("mkdir '" + dir_ + "/taken.ini'").c_str()), 0);
+    EXPECT_FALSE(save(PatternSettings(), (dir_ + "/taken.ini").c_str(), nullptr));
+    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"taken.ini"});
+}
+
+TEST_F(SettingsFile, SaveOnAFullDiskKeepsTheOldFile) {
+    // A file size limit makes every write beyond it fail as a full disk does.
+    const std::string path = dir_ + "/pallodex.ini";
+    const std::string old = "base_r=42\r\n";
+    writeFile(path, old);
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = save(PatternSettings(), path.c_str(), &extras_);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(testutil::readFile(path), old);
+    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"pallodex.ini"});
+}
+
+TEST_F(SettingsFile, StreamFunctionsReportFailures) {
+    // Writing to a stream that refuses writes.
+    const std::string path = dir_ + "/x.ini";
+    writeFile(path, "hue=1\n");
+    std::FILE* readOnly = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(readOnly, nullptr);
+    EXPECT_FALSE(writeSettings(readOnly, PatternSettings(), nullptr));
+    std::fclose(readOnly);
+
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    EXPECT_FALSE(writeSettings(full, PatternSettings(), nullptr));
+    std::fclose(full);
+
+    // Reading from a stream that refuses reads.
+    std::FILE* writeOnly = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(writeOnly, nullptr);
+    PatternSettings s;
+    EXPECT_FALSE(readSettings(s, writeOnly, nullptr));
+    std::fclose(writeOnly);
+    EXPECT_EQ(s, PatternSettings());
+
+    std::FILE* good = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(good, nullptr);
+    EXPECT_TRUE(readSettings(s, good, nullptr));
+    std::fclose(good);
+    EXPECT_EQ(s.hue, 1);
+}
