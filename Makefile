@@ -32,7 +32,7 @@ build-sanitize: deps
 	cmake --preset sanitize >/dev/null
 	$(call CMAKE_BUILD,sanitize)
 
-test: build build-sanitize
+test: build build-sanitize deps-wine
 	ctest --preset native -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --preset sanitize -j $(JOBS)
