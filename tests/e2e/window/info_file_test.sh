@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Info files through the real common dialogs: File > Save information writes
-# the 36 parameter lines (no dir or flags), File > Load information brings
-# them back, a file lacking keys resets those to their defaults, an existing
-# file is only replaced after the overwrite question, and Cancel changes
-# nothing.
+# Info files through the real common dialogs: the text-file filter, File >
+# Save information writes the 36 parameter lines (no dir or flags), File >
+# Load information brings them back, a file lacking keys resets those to
+# their defaults, an existing file is only replaced after the overwrite
+# question, and Cancel changes nothing.
 #   tests/e2e/window/info_file_test.sh [PREFIX EXE RENDER]
 set -uo pipefail
 source "$(dirname "$0")/common.sh"
@@ -11,6 +11,36 @@ px_begin
 info=$PX_START/info.ini
 
 px_start
+
+# The first filter lists *.txt and *.ini only: a name that merely ends in
+# "txt" must not appear. The list is compared as a picture of the whole Open
+# dialog, with and without such a file (and, as a control, with one more
+# .ini file, which must show).
+dialog_picture() {  # dialog_picture OUT.png
+    local dlg X Y WIDTH HEIGHT SCREEN
+    e2e_key "$PX_WID" alt+f r || e2e_fail "File > Load information keys"
+    dlg=$(e2e_wait_window "$E2E_TITLE_OPEN") || e2e_fail "no open dialog"
+    eval "$(xdotool getwindowgeometry --shell "$dlg")"
+    rm -f "$1.prev.png"
+    e2e_poll 5 _px_stable_grab "$X" "$Y" "$WIDTH" "$HEIGHT" "$1" "$1.prev.png" || e2e_fail "grabbing the dialog"
+    rm -f "$1.prev.png"
+    e2e_key "$dlg" Escape || e2e_fail "Escape"
+    e2e_wait_window_gone "$E2E_TITLE_OPEN" || e2e_fail "the dialog stayed"
+}
+printf 'x\r\n' >"$PX_START/a.ini"
+printf 'x\r\n' >"$PX_START/b.txt"
+dialog_picture "$E2E_ARTIFACTS/list-plain.png"
+printf 'x\r\n' >"$PX_START/notatxt"
+dialog_picture "$E2E_ARTIFACTS/list-notatxt.png"
+e2e_images_equal "$E2E_ARTIFACTS/list-plain.png" "$E2E_ARTIFACTS/list-notatxt.png" ||
+    e2e_fail "a file named notatxt is listed under the text-file filter"
+printf 'x\r\n' >"$PX_START/c.ini"
+dialog_picture "$E2E_ARTIFACTS/list-more.png"
+e2e_images_equal "$E2E_ARTIFACTS/list-plain.png" "$E2E_ARTIFACTS/list-more.png" 2>/dev/null &&
+    e2e_fail "an added .ini file does not show in the dialog picture"
+rm -f "$PX_START/a.ini" "$PX_START/b.txt" "$PX_START/c.ini" "$PX_START/notatxt"
+px_ok "the text-file filter lists .txt and .ini, not names merely ending in txt"
+
 e2e_key "$PX_WID" k k g 2 || e2e_fail "keys"
 px_expect tiled saved basey=8 basew=3 base_g=8
 
