@@ -16,6 +16,11 @@ char g_startDir[MAX_PATH];
 char g_infoFileName[MAX_PATH];
 char g_bitmapFileName[MAX_PATH];
 
+// The sizes a 32-bit program hands to Windows in the cbSize-style fields.
+static_assert(sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA with the Windows 2000 fields");
+static_assert(sizeof(MENUITEMINFOA) == 48, "MENUITEMINFOA with hbmpItem");
+static_assert(sizeof(WNDCLASSEXA) == 48, "WNDCLASSEXA");
+
 namespace {
 
 const char kOwnSettingsFile[] = "pallodex.ini";
