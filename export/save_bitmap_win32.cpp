@@ -8,8 +8,10 @@
 
 namespace {
 
-// Two entries, both *.bmp: the index chosen decides the format.
-const char kFilter[] = "フルカラー(24bit)ビットマップ\0*.bmp\0256色ビットマップ\0*.bmp\0";
+// Two entries, both *.bmp: the index chosen decides the format. The literal
+// is split after each \0 so that "256" cannot join it as an octal escape.
+const char kFilter[] = "フルカラー(24bit)ビットマップ\0" "*.bmp\0"
+                       "256色ビットマップ\0" "*.bmp\0";
 
 struct SurfaceFile {
     HDC surfaceDC;

@@ -81,13 +81,20 @@ void destroySurface() {
 LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (LOWORD(wParam)) {
     case IDM_ABOUT:
+        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
         return 0;
     case IDM_EXIT:
         DestroyWindow(hwnd);
         return 0;
     case IDM_COLOR:
+        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd, ColorDlgProc, 0);
+        // Whatever closed the dialog: this also replaces an uncommitted
+        // trial-run image with the committed one.
+        render(g_settings);
+        invalidate(hwnd, false);
         return 0;
     case IDM_SAVE_BITMAP:
+        saveBitmapFile(g_memDC, g_settings.bmpw, g_settings.bmph);
         return 0;
     case IDM_TILE:
         // Only the arrangement changes: no new render, but the white
@@ -97,6 +104,7 @@ LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         invalidate(hwnd, true);
         return 0;
     case IDM_COPY:
+        copyImageToClipboard(hwnd, g_memDC, g_settings.bmpw, g_settings.bmph);
         return 0;
     case IDM_SAVE_INFO:
         if (chooseInfoFile(hwnd, true)) save(g_settings, g_infoFileName, nullptr);

@@ -129,7 +129,7 @@ px_ok "default then cancel keeps the committed settings"
 
 px_quit menu
 for kv in "${committed[@]}" vx_g=127 accuracy=1; do
-    grep -qx "$kv" "$PX_START/pallodex.ini" || e2e_fail "pallodex.ini lacks $kv: $(tr '\n' ' ' <"$PX_START/pallodex.ini")"
+    tr -d '\r' <"$PX_START/pallodex.ini" | grep -qx "$kv" || e2e_fail "pallodex.ini lacks $kv: $(tr '\n' ' ' <"$PX_START/pallodex.ini")"
 done
 px_ok "pallodex.ini holds the committed values"
 e2e_pass "$PX_CHECKS"
