@@ -125,7 +125,7 @@ e2e_setup_deps() {
         export DEBIAN_FRONTEND=noninteractive
         dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
         e2e_log "installing ${missing[*]}"
-        apt-get update -q >&2 && apt-get install -y -q --no-install-recommends "${missing[@]}" >&2 || return 1
+        apt-get update -q >&2 && apt-get install -y -q "${missing[@]}" >&2 || return 1
     fi
     e2e_ensure_locale || return 1
     for p in wine wineserver wineboot Xvfb xdotool xclip import compare convert i686-w64-mingw32-g++-posix; do
