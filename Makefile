@@ -11,7 +11,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 NATIVE := build/native
 CMAKE_BUILD = cmake --build --preset $(1) -j $(JOBS)
 
-.PHONY: deps deps-wine build build-native build-win32 build-sanitize test render clean
+.PHONY: deps deps-wine build build-native build-win32 build-sanitize test render run clean
 
 deps:
 	scripts/deps.sh build
@@ -33,10 +33,13 @@ build-sanitize: deps
 	cmake --preset sanitize >/dev/null
 	$(call CMAKE_BUILD,sanitize)
 
-test: build build-sanitize
+test: build build-sanitize deps-wine
 	ctest --preset native -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --preset sanitize -j $(JOBS)
+
+run: deps-wine build-win32
+	scripts/run-pallodex.sh
 
 render: build-native
 	$(NATIVE)/pallodex-render -o build/pallodex.bmp

@@ -30,8 +30,10 @@ if [ "${#missing[@]}" -gt 0 ]; then
     dpkg --add-architecture i386
   fi
   echo "deps.sh: installing ${missing[*]}"
+  # With recommends: the Wine set-up the tests were proven with includes
+  # them (fonts-wine among others).
   apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt-get install -y -q "${missing[@]}"
 fi
 
 if [[ " $* " == *" wine "* ]] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+
+#include "dialog_fields.h"
+
+namespace {
+
+// A dialog made of plain tables, behaving as edit and combo boxes do: a text
+// read is cut to the caller's buffer, a combo selection past the list (or
+// negative) selects nothing.
+struct FakeDialog {
+    std::map<int, std::string> texts;
+    std::map<int, int> selections;
+    std::map<int, ComboKind> comboKinds;
+    std::map<int, int> textBufferSizes;
+
+    static FakeDialog& of(void* ctx) { return *static_cast<FakeDialog*>(ctx); }
+    DialogAccess access() {
+        return DialogAccess{
+            this,
+            [](void* ctx, int id, const char* text) { of(ctx).texts[id] = text; },
+            [](void* ctx, int id, char* buffer, int size) {
+                of(ctx).textBufferSizes[id] = size;
+                const std::string& t = of(ctx).texts[id];
+                const std::size_t n = std::min(t.size(), static_cast<std::size_t>(size - 1));
+                std::memcpy(buffer, t.data(), n);
+                buffer[n] = '\0';
+            },
+            [](void* ctx, int id, ComboKind kind, std::int8_t value) {
+                const int count = kind == ComboEdge ? 4 : 6;
+                of(ctx).comboKinds[id] = kind;
+                of(ctx).selections[id] = value >= 0 && value < count ? value : -1;
+            },
+            [](void* ctx, int id) { return of(ctx).selections.count(id) ? of(ctx).selections[id] : -1; },
+        };
+    }
+};
+
+PatternSettings unusualSettings() {
+    PatternSettings s;
+    s.base_r = 17; s.base_g = -300; s.base_b = 999;
+    s.vx_r = -1; s.vx_g = 40000; s.vx_b = 3;
+    s.vy_r = 255; s.vy_g = -255; s.vy_b = 12;
+    s.mode_r = 1; s.mode_g = 2; s.mode_b = 3;
+    s.dg_r = 4; s.dg_g = -64; s.dg_b = 5;
+    s.dth_r = 6; s.dth_g = -7; s.dth_b = 8;
+    s.max_r = 200; s.max_g = 150; s.max_b = 100;
+    s.min_r = 10; s.min_g = 20; s.min_b = 30;
+    s.pat_x = 5; s.pat_y = 2;
+    s.bmpw = 2048; s.bmph = 1;
+    s.basew = -9; s.baseh = 33; s.basex = -77; s.basey = 88;
+    s.baserw = 250; s.baserh = 7; s.hue = -1530; s.accuracy = 3;
+    return s;
+}
+
+}  // namespace
+
+TEST(DialogNumber, ReadsLikeAtolOverTheFirstNineCharacters) {
+    struct Case { const char* text; std::int32_t value; };
+    for (Case c : {Case{"", 0}, {"abc", 0}, {"12abc", 12}, {"-5", -5}, {"+42", 42}, {"  \t7", 7},
+                   {"\n\v\f\r8", 8}, {"- 5", 0}, {"--5", 0}, {"0x10", 0}, {"007", 7}, {"1 2", 1},
+                   {"999999999", 999999999}, {"-99999999", -99999999},
+                   // More than nine characters: only the first nine count.
+                   {"1234567890", 123456789}, {"-123456789", -12345678}, {"    1234567", 12345},
+                   {"         5", 0},
+                   // Full-width digits are not digits to atol.
+                   {"\xef\xbc\x91\xef\xbc\x92", 0}}) {
+        EXPECT_EQ(dialogNumber(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(DialogFields, EveryFieldHasExactlyOneControl) {
+    // The layout, row by row: label, then the red, green and blue control.
+    const std::map<std::string, int> expected = {
+        {"base_r", 1009}, {"base_g", 1010}, {"base_b", 1011}, {"vx_r", 1000},  {"vx_g", 1001},  {"vx_b", 1002},
+        {"vy_r", 1003},   {"vy_g", 1004},   {"vy_b", 1006},   {"mode_r", 1025}, {"mode_g", 1026}, {"mode_b", 1027},
+        {"dg_r", 1034},   {"dg_g", 1035},   {"dg_b", 1036},   {"dth_r", 1037}, {"dth_g", 1038}, {"dth_b", 1039},
+        {"max_r", 1040},  {"max_g", 1041},  {"max_b", 1042},  {"min_r", 1043}, {"min_g", 1044}, {"min_b", 1045},
+        {"pat_x", 1023},  {"pat_y", 1024},  {"bmpw", 1016},   {"bmph", 1017},  {"basew", 1028}, {"baseh", 1029},
+        {"baserw", 1032}, {"baserh", 1033}, {"basex", 1030},  {"basey", 1031}, {"hue", 1021},   {"accuracy", 1050},
+    };
+    std::map<std::string, int> actual;
+    std::set<int> ids;
+    for (const DialogEdit& e : kDialogEdits) {
+        const ParamKey* k = findParamKey(e.key);
+        ASSERT_NE(k, nullptr) << e.key;
+        EXPECT_FALSE(k->isByte) << e.key << " is a byte field shown in an edit box";
+        EXPECT_TRUE(actual.emplace(e.key, e.id).second) << e.key;
+        EXPECT_TRUE(ids.insert(e.id).second) << e.id;
+    }
+    for (const DialogCombo& c : kDialogCombos) {
+        const ParamKey* k = findParamKey(c.key);
+        ASSERT_NE(k, nullptr) << c.key;
+        EXPECT_TRUE(k->isByte) << c.key;
+        EXPECT_EQ(c.kind, std::string(c.key).rfind("mode_", 0) == 0 ? ComboEdge : ComboWave) << c.key;
+        EXPECT_TRUE(actual.emplace(c.key, c.id).second) << c.key;
+        EXPECT_TRUE(ids.insert(c.id).second) << c.id;
+    }
+    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(actual.size(), kParamKeyCount);
+}
+
+TEST(DialogFields, WriteThenReadGivesBackTheSettings) {
+    FakeDialog dlg;
+    const PatternSettings original = unusualSettings();
+    writeDialogFields(original, dlg.access());
+    EXPECT_EQ(dlg.texts[1011], "999");
+    EXPECT_EQ(dlg.texts[1001], "40000");
+    EXPECT_EQ(dlg.texts[1021], "-1530");
+    EXPECT_EQ(dlg.selections[1025], 1);
+    EXPECT_EQ(dlg.selections[1023], 5);
+    EXPECT_EQ(dlg.comboKinds[1027], ComboEdge);
+    EXPECT_EQ(dlg.comboKinds[1024], ComboWave);
+
+    PatternSettings read;  // defaults; every field must be overwritten
+    readDialogFields(read, dlg.access());
+    EXPECT_EQ(read, original);
+    for (const DialogEdit& e : kDialogEdits) EXPECT_EQ(dlg.textBufferSizes[e.id], 10) << e.key;
+}
+
+TEST(DialogFields, WritingShowsSignedDecimalsEvenAtTheExtremes) {
+    FakeDialog dlg;
+    PatternSettings s;
+    s.hue = INT32_MIN;
+    s.basex = INT32_MAX;
+    writeDialogFields(s, dlg.access());
+    EXPECT_EQ(dlg.texts[1021], "-2147483648");
+    EXPECT_EQ(dlg.texts[1030], "2147483647");
+    EXPECT_EQ(dlg.texts[1011], "-1");  // default base_b
+    EXPECT_EQ(dlg.texts[1032], "100");
+}
+
+TEST(DialogFields, ReadingRepairsAndConvertsLikeTheEditBoxesShow) {
+    FakeDialog dlg;
+    writeDialogFields(PatternSettings(), dlg.access());
+    dlg.texts[1016] = "2049";        // bmpw too large
+    dlg.texts[1017] = "0";           // bmph too small
+    dlg.texts[1043] = "300";         // min_r above 255 drags max_r along
+    dlg.texts[1040] = "17";
+    dlg.texts[1044] = "100";         // min_g above max_g raises max_g
+    dlg.texts[1041] = "50";
+    dlg.texts[1045] = "-20";         // min_b and max_b negative
+    dlg.texts[1042] = "-30";
+    dlg.texts[1050] = "-3";          // accuracy
+    dlg.texts[1021] = "abc";         // hue: letters only
+    dlg.texts[1030] = "12abc";       // basex: digits then letters
+    dlg.texts[1031] = "1234567890";  // basey: ten characters
+    dlg.texts[1009] = " -45";        // base_r
+    dlg.selections[1025] = -1;       // nothing selected in the red edge mode
+    dlg.selections[1024] = 4;
+
+    PatternSettings s = unusualSettings();
+    readDialogFields(s, dlg.access());
+    EXPECT_EQ(s.bmpw, 128);
+    EXPECT_EQ(s.bmph, 128);
+    EXPECT_EQ(s.min_r, 255);
+    EXPECT_EQ(s.max_r, 255);
+    EXPECT_EQ(s.min_g, 100);
+    EXPECT_EQ(s.max_g, 100);
+    EXPECT_EQ(s.min_b, 0);
+    EXPECT_EQ(s.max_b, 0);
+    EXPECT_EQ(s.accuracy, 1);
+    EXPECT_EQ(s.hue, 0);
+    EXPECT_EQ(s.basex, 12);
+    EXPECT_EQ(s.basey, 123456789);
+    EXPECT_EQ(s.base_r, -45);
+    EXPECT_EQ(s.mode_r, -1);
+    EXPECT_EQ(s.pat_y, 4);
+    // Untouched controls still hold the defaults written above.
+    EXPECT_EQ(s.vx_b, -255);
+    EXPECT_EQ(s.mode_g, 0);
+}
+
+TEST(DialogFields, AComboValueOutsideTheListComesBackAsNoSelection) {
+    FakeDialog dlg;
+    PatternSettings s;
+    s.mode_b = 9;
+    s.pat_x = -2;
+    writeDialogFields(s, dlg.access());
+    EXPECT_EQ(dlg.selections[1027], -1);
+    EXPECT_EQ(dlg.selections[1023], -1);
+    readDialogFields(s, dlg.access());
+    EXPECT_EQ(s.mode_b, -1);
+    EXPECT_EQ(s.pat_x, -1);
+}

@@ -1,0 +1,20 @@
+// The About box (template 103): icon, name, version and rights line.
+#include <windows.h>
+
+#include "app.h"
+
+INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;  // the default button gets the focus
+    case WM_COMMAND:
+        // Escape and the close box arrive as IDCANCEL and end it like OK.
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dlg, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

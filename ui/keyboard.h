@@ -1,0 +1,26 @@
+// Single-key stepping of the live parameters, kept free of Windows headers so
+// that the arithmetic can be checked on any machine.
+#pragma once
+
+#include <cstdint>
+
+#include "pattern_settings.h"
+
+// Virtual-key codes of the keys that are not plain letters or digits.
+constexpr unsigned kKeyReturn = 0x0D;
+constexpr unsigned kKeyLeft = 0x25;
+constexpr unsigned kKeyUp = 0x26;
+constexpr unsigned kKeyRight = 0x27;
+constexpr unsigned kKeyDown = 0x28;
+constexpr unsigned kKeyOemComma = 0xBC;
+
+enum class KeyEffect {
+    None,        // not one of our keys: nothing changed
+    Settings,    // a parameter changed
+    TileToggled, // tile display flipped; the parameters are unchanged
+};
+
+// Applies the step bound to virtual-key code key (the low 16 bits of the
+// WM_KEYDOWN wParam) to s, or flips tileView for Enter. Only the arrow keys
+// repair the result; every other step leaves its field unchecked.
+KeyEffect applyKey(unsigned key, PatternSettings& s, std::int8_t& tileView);
