@@ -51,19 +51,10 @@ std::uint32_t writeToFile(void* ctx, const std::uint8_t* data, std::uint32_t siz
 }  // namespace
 
 bool saveBitmapFile(HDC surfaceDC, int width, int height) {
-    char initialDir[MAX_PATH];
-    const DWORD n = GetCurrentDirectoryA(MAX_PATH, initialDir);
-    if (n == 0 || n >= MAX_PATH) initialDir[0] = '\0';
-
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = g_hWnd;
-    ofn.lpstrFilter = kFilter;
+    FileDialog d;
+    prepareFileDialog(d, g_hWnd, kFilter, g_bitmapFileName, "bmp");
+    OPENFILENAMEA& ofn = d.ofn;
     ofn.nFilterIndex = static_cast<DWORD>(g_bitmapFilterIndex);
-    ofn.lpstrFile = g_bitmapFileName;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = initialDir[0] ? initialDir : nullptr;
-    ofn.lpstrDefExt = "bmp";
     ofn.Flags = OFN_OVERWRITEPROMPT;
     if (!GetSaveFileNameA(&ofn)) return false;
     g_bitmapFilterIndex = static_cast<std::int32_t>(ofn.nFilterIndex);

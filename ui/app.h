@@ -38,6 +38,15 @@ void readDialog(PatternSettings& s, HWND dlg);
 void fillWaveCombo(HWND dlg, int id, std::int8_t value);
 void fillEdgeCombo(HWND dlg, int id, std::int8_t value);
 
+// The common set-up of the program's file dialogs: owned by owner, starting
+// in the current directory (read into initialDir, which must outlive the
+// dialog), remembering the chosen name in fileName (MAX_PATH characters).
+struct FileDialog {
+    OPENFILENAMEA ofn;
+    char initialDir[MAX_PATH];
+};
+void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* fileName, const char* defaultExtension);
+
 // Export commands.
 bool saveBitmapFile(HDC surfaceDC, int width, int height);
 void copyImageToClipboard(HWND window, HDC surfaceDC, int width, int height);

@@ -32,6 +32,23 @@ OwnFileExtras ownFileExtras() { return OwnFileExtras{&g_tileView, &g_bitmapFilte
 
 void invalidate(HWND hwnd, bool erase) { InvalidateRect(hwnd, nullptr, erase ? TRUE : FALSE); }
 
+}  // namespace
+
+void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* fileName, const char* defaultExtension) {
+    const DWORD n = GetCurrentDirectoryA(MAX_PATH, d.initialDir);
+    if (n == 0 || n >= MAX_PATH) d.initialDir[0] = '\0';
+    d.ofn = OPENFILENAMEA{};
+    d.ofn.lStructSize = sizeof d.ofn;
+    d.ofn.hwndOwner = owner;
+    d.ofn.lpstrFilter = filter;
+    d.ofn.lpstrFile = fileName;
+    d.ofn.nMaxFile = MAX_PATH;
+    d.ofn.lpstrInitialDir = d.initialDir[0] ? d.initialDir : nullptr;
+    d.ofn.lpstrDefExt = defaultExtension;
+}
+
+namespace {
+
 // Both info-file dialogs share their set-up; the file name buffer is kept so
 // that the next dialog offers the last file again. The dialogs may change the
 // current directory; the own settings file is still written to the start
@@ -40,19 +57,9 @@ bool chooseInfoFile(HWND owner, bool forSaving) {
     // "*.txt" with its dot: a bare "*txt" would also list names like
     // "notatxt" that merely end in those letters.
     static const char kFilter[] = "テキストファイル\0*.txt;*.ini\0全てのファイル\0*.*\0";
-    char initialDir[MAX_PATH];
-    const DWORD n = GetCurrentDirectoryA(MAX_PATH, initialDir);
-    if (n == 0 || n >= MAX_PATH) initialDir[0] = '\0';
-
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 0;
-    ofn.lpstrFile = g_infoFileName;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = initialDir[0] ? initialDir : nullptr;
-    ofn.lpstrDefExt = "ini";
+    FileDialog d;
+    prepareFileDialog(d, owner, kFilter, g_infoFileName, "ini");
+    OPENFILENAMEA& ofn = d.ofn;
     if (forSaving) {
         ofn.Flags = OFN_OVERWRITEPROMPT;
         return GetSaveFileNameA(&ofn) != 0;

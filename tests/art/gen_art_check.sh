@@ -64,8 +64,8 @@ s32=$(dib_size 32)
 s16=$(dib_size 16)
 check "ICONDIR reserved/type/count" "$(le "$ico" 0 2) $(le "$ico" 2 2) $(le "$ico" 4 2)" "0 1 2"
 off=38  # 6-byte ICONDIR, two 16-byte entries
-for spec in "32 $s32" "16 $s16"; do
-    set -- $spec
+for entry in "32 $s32" "16 $s16"; do
+    set -- $entry
     e=$((6 + 16 * ($1 == 32 ? 0 : 1)))
     check "entry $1: width height colours reserved" \
         "$(le "$ico" $e 1) $(le "$ico" $((e + 1)) 1) $(le "$ico" $((e + 2)) 1) $(le "$ico" $((e + 3)) 1)" "$1 $1 16 0"
@@ -114,8 +114,8 @@ dump "$bmp" "$work/about.txt"
 # Ramp position of the icon's sunset colours: navy, purple, red, yellow.
 rank() { case $1 in 000080FF) echo 0 ;; 800080FF) echo 1 ;; FF0000FF) echo 2 ;; FFFF00FF) echo 3 ;; *) echo "?$1" ;; esac; }
 
-for spec in "32 i32 15 2,0:1,0:0,0:0,1 3" "16 i16 7 1,0:0,0:0,1 1"; do
-    set -- $spec
+for entry in "32 i32 15 2,0:1,0:0,0:0,1 3" "16 i16 7 1,0:0,0:0,1 1"; do
+    set -- $entry
     n=$1 f=$work/$2.txt tile=$3 last=$(($1 - 1))
     # Corners: row r loses cut[r] pixels at each end; cut is (2, 1) at 32, (1) at 16.
     expected_clear=$(for x in $(seq 0 $last); do for y in $(seq 0 $last); do
