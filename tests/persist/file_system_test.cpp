@@ -1,22 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include "file_system.h"
 #include "test_util.h"
-
-namespace {
-
-std::size_t entries(const std::string& dir) {
-    std::size_t n = 0;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-        closedir(d);
-    }
-    return n;
-}
-
-}  // namespace
 
 TEST(WriteFileReplacing, FailedWriterKeepsTheOldFileAndRemovesTheTemporary) {
     const std::string dir = testutil::scratchDir(), target = dir + "/settings.ini";
@@ -31,7 +16,7 @@ TEST(WriteFileReplacing, FailedWriterKeepsTheOldFileAndRemovesTheTemporary) {
         &error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(testutil::readFile(target), "precious");
-    EXPECT_EQ(entries(dir), 1u);
+    EXPECT_EQ(testutil::listDir(dir).size(), 1u);
 }
 
 TEST(WriteFileReplacing, SuccessReplacesAndMissingFolderFails) {
@@ -39,7 +24,7 @@ TEST(WriteFileReplacing, SuccessReplacesAndMissingFolderFails) {
     std::system(("printf 'old old old old' > '" + target + "'").c_str());
     EXPECT_TRUE(fsys::writeFileReplacing(target, [](std::FILE* f) { return std::fputs("new", f) >= 0; }));
     EXPECT_EQ(testutil::readFile(target), "new");
-    EXPECT_EQ(entries(dir), 1u);
+    EXPECT_EQ(testutil::listDir(dir).size(), 1u);
 
     std::string error;
     EXPECT_FALSE(fsys::writeFileReplacing(dir + "/no/such/dir/a.txt", [](std::FILE*) { return true; }, &error));
@@ -56,7 +41,7 @@ TEST(WriteFileReplacing, StreamErrorsAreNotReportedAsSuccess) {
         return true;
     }));
     EXPECT_EQ(testutil::readFile(target), "keep me");
-    EXPECT_EQ(entries(dir), 1u);
+    EXPECT_EQ(testutil::listDir(dir).size(), 1u);
 }
 
 TEST(CurrentDirectory, RoundTrips) {

@@ -13,21 +13,6 @@
 
 namespace {
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::vector<std::string> listDir(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
-
 // Every field away from its default and valid as it is, so that a load that
 // keeps old values instead of taking defaults shows.
 PatternSettings nonDefaultSettings() {
@@ -76,7 +61,7 @@ protected:
     // Loads text as an info file into a copy of from.
     PatternSettings loadInfo(const std::string& text, const PatternSettings& from = nonDefaultSettings()) {
         const std::string path = dir_ + "/info.ini";
-        writeFile(path, text);
+        testutil::writeFile(path, text);
         PatternSettings s = from;
         load(s, path.c_str(), nullptr);
         return s;
@@ -135,7 +120,7 @@ TEST_F(SettingsFile, MissingFileChangesNothing) {
     EXPECT_EQ(s, before);
     EXPECT_FALSE(error.empty());
 
-    writeFile(dir_ + "/ok.ini", "hue=3\n");
+    testutil::writeFile(dir_ + "/ok.ini", "hue=3\n");
     EXPECT_TRUE(loadChecked(s, (dir_ + "/ok.ini").c_str(), nullptr, &error));
     EXPECT_EQ(s.hue, 3);
 }
@@ -276,7 +261,7 @@ TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
     ASSERT_EQ(std::system(("mkdir '" + other + "'").c_str()), 0);
     const std::string text = "dir=" + other + "\r\nflg_array=0\r\nflg_bit=2\r\nhue=4\r\n";
     const std::string path = dir_ + "/pallodex.ini";
-    writeFile(path, text);
+    testutil::writeFile(path, text);
 
     PatternSettings s;
     load(s, path.c_str(), nullptr);
@@ -294,16 +279,16 @@ TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
     EXPECT_EQ(fsys::currentDirectory(), other);
 
     // Keys the own file lacks leave the two flags alone.
-    writeFile(path, "hue=1\n");
+    testutil::writeFile(path, "hue=1\n");
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
 
-    writeFile(path, "flg_array=257\nflg_bit=-5\n");
+    testutil::writeFile(path, "flg_array=257\nflg_bit=-5\n");
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(tileView_, 1);
     EXPECT_EQ(filterIndex_, -5);
-    writeFile(path, "flg_array=-1\nflg_bit=4294967298\n");
+    testutil::writeFile(path, "flg_array=-1\nflg_bit=4294967298\n");
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(tileView_, -1);
     EXPECT_EQ(filterIndex_, 2);
@@ -312,23 +297,23 @@ TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
 TEST_F(SettingsFile, DirLineThatCannotBeUsedIsIgnored) {
     ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
     const std::string path = dir_ + "/pallodex.ini";
-    writeFile(path, "dir=" + dir_ + "/gone\nbase_r=5\n");
+    testutil::writeFile(path, "dir=" + dir_ + "/gone\nbase_r=5\n");
     PatternSettings s;
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), dir_);
     EXPECT_EQ(s.base_r, 5);
 
     for (const char* text : {"dir=\n", "dir=  \r\n", "dir=", "dir =/\n", " dir=/\n", "DIR=/\n"}) {
-        writeFile(path, text);
+        testutil::writeFile(path, text);
         load(s, path.c_str(), &extras_);
         EXPECT_EQ(fsys::currentDirectory(), dir_) << text;
     }
     // White space before the folder is skipped, as it always was.
-    writeFile(path, "dir= \t/\n");
+    testutil::writeFile(path, "dir= \t/\n");
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), "/");
     // A stray CR at the end of a last line is a line end, not part of the name.
-    writeFile(path, "dir=" + dir_ + "\r");
+    testutil::writeFile(path, "dir=" + dir_ + "\r");
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), dir_);
 }
@@ -362,18 +347,18 @@ TEST_F(SettingsFile, DirLineCutByThePieceLengthIsNotUsed) {
     const std::string path = dir_ + "/pallodex.ini";
     PatternSettings s;
 
-    writeFile(path, "dir=" + longer + "\r\nhue=3\r\n");
+    testutil::writeFile(path, "dir=" + longer + "\r\nhue=3\r\n");
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), start_);
     EXPECT_EQ(s.hue, 3);
 
     // The same length with its CR LF still fits: the CR is gone before the
     // line is cut.
-    writeFile(path, "dir=" + exact + "\r\nhue=3\r\n");
+    testutil::writeFile(path, "dir=" + exact + "\r\nhue=3\r\n");
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), exact);
     ASSERT_TRUE(fsys::setCurrentDirectory(start_));
-    writeFile(path, "dir=" + exact);
+    testutil::writeFile(path, "dir=" + exact);
     load(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), exact);
 }
@@ -410,7 +395,7 @@ TEST_F(SettingsFile, DefaultOwnFileHoldsExactlyThese39Lines) {
     EXPECT_EQ(written, "dir=" + dir_ + "\r\nflg_array=1\r\nflg_bit=1\r\n" + kDefaultParameterLines);
     EXPECT_EQ(testutil::countLines(written), 39u);
     EXPECT_EQ(settingsText(PatternSettings(), &extras_), written);
-    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"pallodex.ini"});
+    EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"pallodex.ini"});
 
     ASSERT_TRUE(save(PatternSettings(), "info.ini", nullptr));
     EXPECT_EQ(testutil::readFile(dir_ + "/info.ini"), kDefaultParameterLines);
@@ -483,29 +468,29 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
 
 TEST_F(SettingsFile, SaveReplacesTheWholeOldFile) {
     const std::string path = dir_ + "/info.ini";
-    writeFile(path, std::string(5000, 'z'));
+    testutil::writeFile(path, std::string(5000, 'z'));
     ASSERT_TRUE(save(PatternSettings(), path.c_str(), nullptr));
     EXPECT_EQ(testutil::readFile(path), kDefaultParameterLines);
-    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"info.ini"});
+    EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"info.ini"});
 }
 
 TEST_F(SettingsFile, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_FALSE(save(PatternSettings(), (dir_ + "/missing/info.ini").c_str(), nullptr));
-    EXPECT_TRUE(listDir(dir_).empty());
+    EXPECT_TRUE(testutil::listDir(dir_).empty());
     EXPECT_FALSE(save(PatternSettings(), "", nullptr));
     EXPECT_FALSE(save(PatternSettings(), nullptr, nullptr));
 
     // A folder in the way of the file name.
     ASSERT_EQ(std::system(("mkdir '" + dir_ + "/taken.ini'").c_str()), 0);
     EXPECT_FALSE(save(PatternSettings(), (dir_ + "/taken.ini").c_str(), nullptr));
-    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"taken.ini"});
+    EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"taken.ini"});
 }
 
 TEST_F(SettingsFile, SaveOnAFullDiskKeepsTheOldFile) {
     // A file size limit makes every write beyond it fail as a full disk does.
     const std::string path = dir_ + "/pallodex.ini";
     const std::string old = "base_r=42\r\n";
-    writeFile(path, old);
+    testutil::writeFile(path, old);
     rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -517,13 +502,13 @@ TEST_F(SettingsFile, SaveOnAFullDiskKeepsTheOldFile) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(ok);
     EXPECT_EQ(testutil::readFile(path), old);
-    EXPECT_EQ(listDir(dir_), std::vector<std::string>{"pallodex.ini"});
+    EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"pallodex.ini"});
 }
 
 TEST_F(SettingsFile, StreamFunctionsReportFailures) {
     // Writing to a stream that refuses writes.
     const std::string path = dir_ + "/x.ini";
-    writeFile(path, "hue=1\n");
+    testutil::writeFile(path, "hue=1\n");
     std::FILE* readOnly = std::fopen(path.c_str(), "rb");
     ASSERT_NE(readOnly, nullptr);
     EXPECT_FALSE(writeSettings(readOnly, PatternSettings(), nullptr));

@@ -2,6 +2,7 @@
 // a command with its output captured, and decoding an image with ImageMagick.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -32,6 +33,22 @@ struct RunResult {
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// The names in a folder, without "." entries and hidden files.
+inline std::vector<std::string> listDir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
 }
 
 inline bool fileExists(const std::string& path) {

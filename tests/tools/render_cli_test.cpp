@@ -13,21 +13,6 @@ namespace {
 
 const std::string kExe = PALLODEX_RENDER_EXE;
 
-std::vector<std::string> listDir(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 std::string expectedBmp(const PatternSettings& s, int bits) {
     std::vector<std::uint32_t> px(static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph));
     renderReference(s, px.data());
@@ -111,7 +96,7 @@ TEST(RenderCli, PrintSettingsShowsTheValidatedSetInFileOrder) {
     EXPECT_NE(r.out.find("\nbmpw=128\r\n"), std::string::npos);
     EXPECT_NE(r.out.find("\nbaserh=100\r\nbasex=-2147483648\r\nbasey=0\r\nhue=0\r\naccuracy=1\r\n"),
               std::string::npos);
-    EXPECT_TRUE(listDir(dir).empty()) << "--print-settings must not render";
+    EXPECT_TRUE(testutil::listDir(dir).empty()) << "--print-settings must not render";
 }
 
 TEST(RenderCli, BadArgumentsAreOneLineErrorsWithExitTwo) {
@@ -123,7 +108,7 @@ TEST(RenderCli, BadArgumentsAreOneLineErrorsWithExitTwo) {
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
         EXPECT_EQ(r.err.rfind("pallodex-render: ", 0), 0u) << r.err;
-        EXPECT_TRUE(listDir(dir).empty()) << args;
+        EXPECT_TRUE(testutil::listDir(dir).empty()) << args;
     }
     auto r = testutil::run("'" + kExe + "' --set nokey=1", dir);
     EXPECT_NE(r.err.find("nokey"), std::string::npos);
@@ -142,7 +127,7 @@ TEST(RenderCli, UnwritableOutputFailsWithoutLeavingFiles) {
     std::system(("mkdir '" + dir + "/taken.bmp'").c_str());
     r = testutil::run("'" + kExe + "' -o taken.bmp", dir);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(listDir(dir), std::vector<std::string>{"taken.bmp"});
+    EXPECT_EQ(testutil::listDir(dir), std::vector<std::string>{"taken.bmp"});
 
     // Writing over an existing file replaces it completely.
     std::system(("printf 'old contents' > '" + dir + "/keep.bmp'").c_str());
@@ -156,7 +141,7 @@ TEST(RenderCli, RendersWhatTheSettingsFileSays) {
     std::system(("mkdir '" + dir + "/elsewhere'").c_str());
     // Written as the Windows program writes it (CR LF), with the own-file
     // lines an info file ignores: its dir line must not move the output.
-    writeFile(dir + "/my wall.ini", "dir=" + dir + "/elsewhere\r\nflg_array=0\r\nflg_bit=2\r\n"
+    testutil::writeFile(dir + "/my wall.ini", "dir=" + dir + "/elsewhere\r\nflg_array=0\r\nflg_bit=2\r\n"
                                     "bmpw=21\r\nbmph=9\r\npat_x=2\r\npat_y=5\r\nmode_g=3\r\n"
                                     "dg_r=40\r\nhue=300\r\nbase_b=60\r\nvy_r=-90\r\n");
     PatternSettings s;
@@ -165,10 +150,10 @@ TEST(RenderCli, RendersWhatTheSettingsFileSays) {
     auto r = testutil::run("'" + kExe + "' 'my wall.ini' -o out.bmp", dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(testutil::readFile(dir + "/out.bmp"), expectedBmp(s, 24));
-    EXPECT_TRUE(listDir(dir + "/elsewhere").empty());
+    EXPECT_TRUE(testutil::listDir(dir + "/elsewhere").empty());
 
     // The same file with bare LF line ends, options before the file.
-    writeFile(dir + "/lf.ini", "bmpw=21\nbmph=9\npat_x=2\npat_y=5\nmode_g=3\ndg_r=40\nhue=300\nbase_b=60\nvy_r=-90\n");
+    testutil::writeFile(dir + "/lf.ini", "bmpw=21\nbmph=9\npat_x=2\npat_y=5\nmode_g=3\ndg_r=40\nhue=300\nbase_b=60\nvy_r=-90\n");
     r = testutil::run("'" + kExe + "' --bits 8 -o lf.bmp lf.ini", dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(testutil::readFile(dir + "/lf.bmp"), expectedBmp(s, 8));
@@ -176,7 +161,7 @@ TEST(RenderCli, RendersWhatTheSettingsFileSays) {
 
 TEST(RenderCli, SetLinesApplyAfterTheFileAndPrintSettingsShowsTheSavedFile) {
     const std::string dir = testutil::scratchDir();
-    writeFile(dir + "/a.ini", "base_r=9\nhue=20\nmin_g=100\nmax_g=150\nbmpw=5000\n");
+    testutil::writeFile(dir + "/a.ini", "base_r=9\nhue=20\nmin_g=100\nmax_g=150\nbmpw=5000\n");
     // --set comes first on the command line yet wins over the file.
     auto r = testutil::run("'" + kExe + "' --set base_r=5 --set max_g=50 a.ini --set mode_b=-1 --print-settings", dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -191,7 +176,7 @@ TEST(RenderCli, SetLinesApplyAfterTheFileAndPrintSettingsShowsTheSavedFile) {
     EXPECT_NE(r.out.find("\r\nhue=20\r\n"), std::string::npos);
 
     // The printed text is itself a settings file that reproduces the image.
-    writeFile(dir + "/printed.ini", r.out);
+    testutil::writeFile(dir + "/printed.ini", r.out);
     r = testutil::run("'" + kExe + "' printed.ini --set bmpw=16 --set bmph=16 -o p.bmp", dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     s.bmpw = 16, s.bmph = 16;
@@ -201,7 +186,7 @@ TEST(RenderCli, SetLinesApplyAfterTheFileAndPrintSettingsShowsTheSavedFile) {
 TEST(RenderCli, UnreadableSettingsFileIsAnError) {
     const std::string dir = testutil::scratchDir();
     std::system(("mkdir '" + dir + "/folder.ini'").c_str());
-    writeFile(dir + "/a.ini", "hue=1\n");
+    testutil::writeFile(dir + "/a.ini", "hue=1\n");
     for (const char* args : {"missing.ini", "folder.ini", "a.ini a.ini", "a.ini missing.ini", "''"}) {
         auto r = testutil::run("'" + kExe + "' " + args + " -o out.bmp", dir);
         EXPECT_EQ(r.exitCode, 2) << args;
