@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 
 #include "bmp.h"
 #include "render.h"
