@@ -172,7 +172,7 @@ bool loadChecked(PatternSettings& s, const char* path, const OwnFileExtras* extr
     return ok;
 }
 
-void load(PatternSettings& s, const char* path, const OwnFileExtras* extras) {
+void loadSettingsFile(PatternSettings& s, const char* path, const OwnFileExtras* extras) {
     loadChecked(s, path, extras, nullptr);
 }
 
@@ -199,7 +199,7 @@ bool writeSettings(std::FILE* out, const PatternSettings& s, const OwnFileExtras
     return std::fwrite(text.data(), 1, text.size(), out) == text.size();
 }
 
-bool save(const PatternSettings& s, const char* path, const OwnFileExtras* extras) {
+bool saveSettingsFile(const PatternSettings& s, const char* path, const OwnFileExtras* extras) {
     if (!path || !*path) return false;
     const std::string text = settingsText(s, extras);
     return fsys::writeFileReplacing(

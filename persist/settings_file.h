@@ -27,14 +27,14 @@ struct OwnFileExtras {
 constexpr std::size_t kSettingsPieceLength = 259;
 
 // extras == nullptr: an info file (dir/flg_array/flg_bit lines are ignored on load and not written on save).
-// With extras, load sets the current directory from a dir line (through fsys::setCurrentDirectory) and save writes fsys::currentDirectory().
+// With extras, loadSettingsFile sets the current directory from a dir line (through fsys::setCurrentDirectory) and saveSettingsFile writes fsys::currentDirectory().
 // Both pointers of extras must then be valid.
-void load(PatternSettings& s, const char* path, const OwnFileExtras* extras);
-bool save(const PatternSettings& s, const char* path, const OwnFileExtras* extras); // false when nothing was written; the old file is then intact
-// Applies one line (without its line end) exactly as load does for one line; returns whether it matched a key. Used by pallodex-render for --set.
+void loadSettingsFile(PatternSettings& s, const char* path, const OwnFileExtras* extras);
+bool saveSettingsFile(const PatternSettings& s, const char* path, const OwnFileExtras* extras); // false when nothing was written; the old file is then intact
+// Applies one line (without its line end) exactly as loadSettingsFile does for one line; returns whether it matched a key. Used by pallodex-render for --set.
 bool applySettingsLine(PatternSettings& s, const char* line, const OwnFileExtras* extras);
 
-// As load, but tells the caller what happened: false when the file cannot be
+// As loadSettingsFile, but tells the caller what happened: false when the file cannot be
 // opened (nothing changed) or a read error stopped it early (the lines read
 // so far are applied and the result validated). errorText gets the reason.
 bool loadChecked(PatternSettings& s, const char* path, const OwnFileExtras* extras, std::string* errorText);
@@ -43,7 +43,7 @@ bool loadChecked(PatternSettings& s, const char* path, const OwnFileExtras* extr
 // without validate. Returns false when the stream reported a read error.
 bool readSettings(PatternSettings& s, std::FILE* in, const OwnFileExtras* extras);
 
-// The exact bytes save writes (39 lines with extras, 36 without).
+// The exact bytes saveSettingsFile writes (39 lines with extras, 36 without).
 std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras);
 
 // Writes settingsText to an open stream; false as soon as a write fails.

@@ -114,11 +114,11 @@ LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         copyImageToClipboard(hwnd, g_memDC, g_settings.bmpw, g_settings.bmph);
         return 0;
     case IDM_SAVE_INFO:
-        if (chooseInfoFile(hwnd, true)) save(g_settings, g_infoFileName, nullptr);
+        if (chooseInfoFile(hwnd, true)) saveSettingsFile(g_settings, g_infoFileName, nullptr);
         return 0;
     case IDM_LOAD_INFO:
         if (chooseInfoFile(hwnd, false)) {
-            load(g_settings, g_infoFileName, nullptr);
+            loadSettingsFile(g_settings, g_infoFileName, nullptr);
             render(g_settings);
             invalidate(hwnd, false);
         }
@@ -150,7 +150,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         const DWORD n = GetCurrentDirectoryA(MAX_PATH, g_startDir);
         if (n == 0 || n >= MAX_PATH) g_startDir[0] = '\0';
         const OwnFileExtras extras = ownFileExtras();
-        load(g_settings, kOwnSettingsFile, &extras);
+        loadSettingsFile(g_settings, kOwnSettingsFile, &extras);
         createSurface(hwnd);
         render(g_settings);
         updateTileCheck(hwnd);
@@ -161,7 +161,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         // the folder the program was started from.
         if (g_startDir[0]) SetCurrentDirectoryA(g_startDir);
         const OwnFileExtras extras = ownFileExtras();
-        save(g_settings, kOwnSettingsFile, &extras);
+        saveSettingsFile(g_settings, kOwnSettingsFile, &extras);
         destroySurface();
         PostQuitMessage(0);
         return 0;

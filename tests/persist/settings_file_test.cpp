@@ -62,7 +62,7 @@ protected:
         const std::string path = dir_ + "/info.ini";
         testutil::writeFile(path, text);
         PatternSettings s = from;
-        load(s, path.c_str(), nullptr);
+        loadSettingsFile(s, path.c_str(), nullptr);
         return s;
     }
 
@@ -105,7 +105,7 @@ TEST_F(SettingsFile, MissingFileChangesNothing) {
     PatternSettings s = before;
     tileView_ = 0;
     filterIndex_ = 2;
-    load(s, (dir_ + "/absent.ini").c_str(), &extras_);
+    loadSettingsFile(s, (dir_ + "/absent.ini").c_str(), &extras_);
     EXPECT_EQ(s, before);
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
@@ -263,14 +263,14 @@ TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
     testutil::writeFile(path, text);
 
     PatternSettings s;
-    load(s, path.c_str(), nullptr);
+    loadSettingsFile(s, path.c_str(), nullptr);
     EXPECT_EQ(s.hue, 4);
     EXPECT_EQ(tileView_, 1);
     EXPECT_EQ(filterIndex_, 1);
     EXPECT_EQ(fsys::currentDirectory(), start_);
 
     s = PatternSettings();
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(s.hue, 4);
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
@@ -279,16 +279,16 @@ TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
 
     // Keys the own file lacks leave the two flags alone.
     testutil::writeFile(path, "hue=1\n");
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
 
     testutil::writeFile(path, "flg_array=257\nflg_bit=-5\n");
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(tileView_, 1);
     EXPECT_EQ(filterIndex_, -5);
     testutil::writeFile(path, "flg_array=-1\nflg_bit=4294967298\n");
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(tileView_, -1);
     EXPECT_EQ(filterIndex_, 2);
 }
@@ -298,22 +298,22 @@ TEST_F(SettingsFile, DirLineThatCannotBeUsedIsIgnored) {
     const std::string path = dir_ + "/pallodex.ini";
     testutil::writeFile(path, "dir=" + dir_ + "/gone\nbase_r=5\n");
     PatternSettings s;
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), dir_);
     EXPECT_EQ(s.base_r, 5);
 
     for (const char* text : {"dir=\n", "dir=  \r\n", "dir=", "dir =/\n", " dir=/\n", "DIR=/\n"}) {
         testutil::writeFile(path, text);
-        load(s, path.c_str(), &extras_);
+        loadSettingsFile(s, path.c_str(), &extras_);
         EXPECT_EQ(fsys::currentDirectory(), dir_) << text;
     }
     // White space before the folder is skipped, as it always was.
     testutil::writeFile(path, "dir= \t/\n");
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), "/");
     // A stray CR at the end of a last line is a line end, not part of the name.
     testutil::writeFile(path, "dir=" + dir_ + "\r");
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), dir_);
 }
 
@@ -324,12 +324,12 @@ TEST_F(SettingsFile, FolderNameWithALineBreakCannotInjectKeys) {
     ASSERT_TRUE(::mkdir(odd.c_str(), 0777) == 0);
     ASSERT_TRUE(fsys::setCurrentDirectory(odd));
     const std::string path = dir_ + "/pallodex.ini";
-    ASSERT_TRUE(save(PatternSettings(), path.c_str(), &extras_));
+    ASSERT_TRUE(saveSettingsFile(PatternSettings(), path.c_str(), &extras_));
     const std::string written = testutil::readFile(path);
     EXPECT_EQ(testutil::countLines(written), 39u);
     EXPECT_EQ(written.rfind("dir=\r\nflg_array=1\r\n", 0), 0u) << written;
     PatternSettings s;
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(s.bmpw, 128);
     EXPECT_EQ(fsys::currentDirectory(), odd);
 }
@@ -347,18 +347,18 @@ TEST_F(SettingsFile, DirLineCutByThePieceLengthIsNotUsed) {
     PatternSettings s;
 
     testutil::writeFile(path, "dir=" + longer + "\r\nhue=3\r\n");
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), start_);
     EXPECT_EQ(s.hue, 3);
 
     // The same length with its CR LF still fits: the CR is gone before the
     // line is cut.
     testutil::writeFile(path, "dir=" + exact + "\r\nhue=3\r\n");
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), exact);
     ASSERT_TRUE(fsys::setCurrentDirectory(start_));
     testutil::writeFile(path, "dir=" + exact);
-    load(s, path.c_str(), &extras_);
+    loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(fsys::currentDirectory(), exact);
 }
 
@@ -389,14 +389,14 @@ TEST_F(SettingsFile, ApplySettingsLineReadsOneLineAsLoadDoes) {
 
 TEST_F(SettingsFile, DefaultOwnFileHoldsExactlyThese39Lines) {
     ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
-    ASSERT_TRUE(save(PatternSettings(), "pallodex.ini", &extras_));
+    ASSERT_TRUE(saveSettingsFile(PatternSettings(), "pallodex.ini", &extras_));
     const std::string written = testutil::readFile(dir_ + "/pallodex.ini");
     EXPECT_EQ(written, "dir=" + dir_ + "\r\nflg_array=1\r\nflg_bit=1\r\n" + kDefaultParameterLines);
     EXPECT_EQ(testutil::countLines(written), 39u);
     EXPECT_EQ(settingsText(PatternSettings(), &extras_), written);
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"pallodex.ini"});
 
-    ASSERT_TRUE(save(PatternSettings(), "info.ini", nullptr));
+    ASSERT_TRUE(saveSettingsFile(PatternSettings(), "info.ini", nullptr));
     EXPECT_EQ(testutil::readFile(dir_ + "/info.ini"), kDefaultParameterLines);
     EXPECT_EQ(testutil::countLines(kDefaultParameterLines), 36u);
 }
@@ -438,10 +438,10 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
     ASSERT_EQ(validated, s);
 
     const std::string path = dir_ + "/round.ini";
-    ASSERT_TRUE(save(s, path.c_str(), nullptr));
+    ASSERT_TRUE(saveSettingsFile(s, path.c_str(), nullptr));
     EXPECT_EQ(testutil::countLines(testutil::readFile(path)), 36u);
     PatternSettings back;
-    load(back, path.c_str(), nullptr);
+    loadSettingsFile(back, path.c_str(), nullptr);
     EXPECT_EQ(back, s);
     EXPECT_EQ(back.base_r, INT32_MIN);
     EXPECT_EQ(back.baserh, -40);
@@ -453,12 +453,12 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
     ASSERT_TRUE(fsys::setCurrentDirectory(folder));
     tileView_ = 0;
     filterIndex_ = 2;
-    ASSERT_TRUE(save(s, path.c_str(), &extras_));
+    ASSERT_TRUE(saveSettingsFile(s, path.c_str(), &extras_));
     ASSERT_TRUE(fsys::setCurrentDirectory(start_));
     tileView_ = 1;
     filterIndex_ = 1;
     back = PatternSettings();
-    load(back, path.c_str(), &extras_);
+    loadSettingsFile(back, path.c_str(), &extras_);
     EXPECT_EQ(back, s);
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
@@ -468,20 +468,20 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
 TEST_F(SettingsFile, SaveReplacesTheWholeOldFile) {
     const std::string path = dir_ + "/info.ini";
     testutil::writeFile(path, std::string(5000, 'z'));
-    ASSERT_TRUE(save(PatternSettings(), path.c_str(), nullptr));
+    ASSERT_TRUE(saveSettingsFile(PatternSettings(), path.c_str(), nullptr));
     EXPECT_EQ(testutil::readFile(path), kDefaultParameterLines);
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"info.ini"});
 }
 
 TEST_F(SettingsFile, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
-    EXPECT_FALSE(save(PatternSettings(), (dir_ + "/missing/info.ini").c_str(), nullptr));
+    EXPECT_FALSE(saveSettingsFile(PatternSettings(), (dir_ + "/missing/info.ini").c_str(), nullptr));
     EXPECT_TRUE(testutil::listDir(dir_).empty());
-    EXPECT_FALSE(save(PatternSettings(), "", nullptr));
-    EXPECT_FALSE(save(PatternSettings(), nullptr, nullptr));
+    EXPECT_FALSE(saveSettingsFile(PatternSettings(), "", nullptr));
+    EXPECT_FALSE(saveSettingsFile(PatternSettings(), nullptr, nullptr));
 
     // A folder in the way of the file name.
     ASSERT_EQ(std::system(("mkdir '" + dir_ + "/taken.ini'").c_str()), 0);
-    EXPECT_FALSE(save(PatternSettings(), (dir_ + "/taken.ini").c_str(), nullptr));
+    EXPECT_FALSE(saveSettingsFile(PatternSettings(), (dir_ + "/taken.ini").c_str(), nullptr));
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"taken.ini"});
 }
 
@@ -496,7 +496,7 @@ TEST_F(SettingsFile, SaveOnAFullDiskKeepsTheOldFile) {
     rlimit small = saved;
     small.rlim_cur = 100;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = save(PatternSettings(), path.c_str(), &extras_);
+    const bool ok = saveSettingsFile(PatternSettings(), path.c_str(), &extras_);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(ok);
