@@ -11,9 +11,14 @@ namespace {
 // The white space a formatted scan skips before a number (the C locale's).
 bool isScanSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
+// The tile flag is a signed byte narrowed like the byte parameters; setParam
+// holds that rule, so it narrows the flag too, through a byte field of a
+// scratch set.
 std::int8_t lowByte(std::int32_t v) {
-    const unsigned low = static_cast<std::uint32_t>(v) & 0xFFu;
-    return static_cast<std::int8_t>(low < 0x80u ? static_cast<int>(low) : static_cast<int>(low) - 256);
+    static const ParamKey* const byteKey = findParamKey("mode_r");
+    PatternSettings scratch;
+    setParam(scratch, *byteKey, v);
+    return scratch.*byteKey->i8;
 }
 
 // Matches "key=" at the very start of line; returns the text after it.
