@@ -199,11 +199,6 @@ std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras) 
     return text;
 }
 
-bool writeSettings(std::FILE* out, const PatternSettings& s, const OwnFileExtras* extras) {
-    const std::string text = settingsText(s, extras);
-    return std::fwrite(text.data(), 1, text.size(), out) == text.size();
-}
-
 bool saveSettingsFile(const PatternSettings& s, const char* path, const OwnFileExtras* extras) {
     if (!path || !*path) return false;
     const std::string text = settingsText(s, extras);

@@ -45,6 +45,3 @@ bool readSettings(PatternSettings& s, std::FILE* in, const OwnFileExtras* extras
 
 // The exact bytes saveSettingsFile writes (39 lines with extras, 36 without).
 std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras);
-
-// Writes settingsText to an open stream; false as soon as a write fails.
-bool writeSettings(std::FILE* out, const PatternSettings& s, const OwnFileExtras* extras);
