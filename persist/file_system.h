@@ -1,5 +1,5 @@
-// The little the settings and image writers need from the file system,
-// with a POSIX and a Win32 implementation behind the same names.
+// The little the settings files and pallodex-render's image output need from
+// the file system, with a POSIX and a Win32 implementation behind the same names.
 #pragma once
 
 #include <cstdio>
