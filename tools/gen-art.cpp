@@ -3,7 +3,7 @@
 // repository as reviewable source rather than as opaque binaries.
 //
 //   gen-art OUT_DIR            writes OUT_DIR/pallodex.ico and OUT_DIR/about.bmp
-//   gen-art --ppm OUT_DIR      also writes icon32.pam, icon16.pam and about.pam:
+//   gen-art --pam OUT_DIR      also writes icon32.pam, icon16.pam and about.pam:
 //                              the intended pixels (RGBA, top row first), so a
 //                              test can hold an independent decoder's reading of
 //                              the binary files against them
@@ -272,20 +272,20 @@ int main(int argc, char** argv) {
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--ppm") {
+        if (a == "--pam") {
             pam = true;
         } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "gen-art: unknown option %s (usage: gen-art [--ppm] OUT_DIR)\n", a.c_str());
+            std::fprintf(stderr, "gen-art: unknown option %s (usage: gen-art [--pam] OUT_DIR)\n", a.c_str());
             return 2;
         } else if (dir.empty()) {
             dir = a;
         } else {
-            std::fprintf(stderr, "gen-art: more than one output folder (usage: gen-art [--ppm] OUT_DIR)\n");
+            std::fprintf(stderr, "gen-art: more than one output folder (usage: gen-art [--pam] OUT_DIR)\n");
             return 2;
         }
     }
     if (dir.empty()) {
-        std::fprintf(stderr, "gen-art: no output folder given (usage: gen-art [--ppm] OUT_DIR)\n");
+        std::fprintf(stderr, "gen-art: no output folder given (usage: gen-art [--pam] OUT_DIR)\n");
         return 2;
     }
     const Picture icon32 = drawIcon32(), icon16 = drawIcon16(), about = drawAbout();

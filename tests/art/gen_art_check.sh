@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the artwork that tools/gen-art.cpp writes: the file headers are read
 # byte by byte here, the pictures are decoded by ImageMagick, and the decoded
-# pixels are held against both the generator's own drawing (its --ppm output,
+# pixels are held against both the generator's own drawing (its --pam output,
 # which never goes through the ICO/BMP encoder) and facts that follow from the
 # design: frame, transparent corners, identical tiles, ramp direction.
 #
@@ -48,7 +48,7 @@ check "unwritable folder: exit code" "$([ $rc -ne 0 ] && echo nonzero)" nonzero
 check "unwritable folder: one-line message" "$(wc -l <"$work/err")" 1
 
 mkdir -p "$work/a" "$work/b"
-"$gen" --ppm "$work/a" || { echo "gen_art_check: generator failed"; exit 1; }
+"$gen" --pam "$work/a" || { echo "gen_art_check: generator failed"; exit 1; }
 "$gen" "$work/b"
 for f in pallodex.ico about.bmp; do
     check "$f is the same on every run" "$(cmp -s "$work/a/$f" "$work/b/$f" && echo same)" same
