@@ -5,10 +5,22 @@
 #include <climits>
 #include <csignal>
 #include <fstream>
+#include <initializer_list>
+#include <ostream>
+#include <utility>
 
 #include "file_system.h"
 #include "settings_file.h"
 #include "test_util.h"
+
+// Failure messages name the fields that differ from the defaults.
+void PrintTo(const PatternSettings& s, std::ostream* os) {
+    const PatternSettings defaults;
+    *os << '{';
+    for (const ParamKey& k : kParamKeys)
+        if (getParam(s, k) != getParam(defaults, k)) *os << ' ' << k.name << '=' << getParam(s, k);
+    *os << " }";
+}
 
 namespace {
 
@@ -29,6 +41,36 @@ PatternSettings nonDefaultSettings() {
     s.baserw = 50, s.baserh = 60, s.basex = 9, s.basey = 10;
     s.hue = 99, s.accuracy = 2;
     return s;
+}
+
+// The defaults with the named fields changed, set through the engine's key
+// table rather than through the reader under test.
+PatternSettings defaultsWith(std::initializer_list<std::pair<const char*, std::int32_t>> fields) {
+    PatternSettings s;
+    for (const auto& field : fields) setParam(s, *findParamKey(field.first), field.second);
+    return s;
+}
+
+// One info file's text and the settings it loads to, from nonDefaultSettings().
+struct LoadCase {
+    std::string text;
+    PatternSettings expected;
+};
+
+// The text with its control characters spelled out, for failure messages.
+std::string shown(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c < 0x20)
+            out += "\\x" + std::to_string(c);
+        else
+            out += static_cast<char>(c);
+    }
+    return out + '"';
 }
 
 // The 36 parameter lines of the default settings, written out by hand in
@@ -66,6 +108,10 @@ protected:
         return s;
     }
 
+    void expectLoads(const std::vector<LoadCase>& cases) {
+        for (const LoadCase& c : cases) EXPECT_EQ(loadInfo(c.text), c.expected) << shown(c.text);
+    }
+
     std::string start_, dir_;
     std::int8_t tileView_ = 1;
     std::int32_t filterIndex_ = 1;
@@ -74,30 +120,18 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsFile, EmptyFileResetsEveryParameterAndValidates) {
-    PatternSettings s = loadInfo("");
-    EXPECT_EQ(s, PatternSettings());
-    EXPECT_EQ(s.base_b, -1);
-    EXPECT_EQ(s.vx_b, -255);
-    EXPECT_EQ(s.baserw, 100);
-
-    // Keys the file lacks take defaults, not the values held before.
-    s = loadInfo("hue=5\n");
-    PatternSettings expected;
-    expected.hue = 5;
-    EXPECT_EQ(s, expected);
-
-    s = loadInfo("bmpw=5000\n");
-    EXPECT_EQ(s, PatternSettings());
-    s = loadInfo("bmpw=2048\nbmph=0\n");
-    EXPECT_EQ(s.bmpw, 2048);
-    EXPECT_EQ(s.bmph, 128);
-    s = loadInfo("min_r=300\nmax_r=10\nmin_g=-20\nmax_g=-30\naccuracy=-3\n");
-    EXPECT_EQ(s.min_r, 255);
-    EXPECT_EQ(s.max_r, 255);
-    EXPECT_EQ(s.min_g, 0);
-    EXPECT_EQ(s.max_g, 0);
-    EXPECT_EQ(s.accuracy, 1);
+TEST_F(SettingsFile, KeysTheFileLacksTakeTheirDefaultsThenValidate) {
+    expectLoads({
+        {"", PatternSettings()},
+        {"hue=5\n", defaultsWith({{"hue", 5}})},
+        {"bmpw=5000\n", PatternSettings()},
+        {"bmpw=2048\nbmph=0\n", defaultsWith({{"bmpw", 2048}})},
+        {"bmpw=-1\nbmph=2049\n", PatternSettings()},
+        {"min_r=300\nmax_r=10\nmin_g=-20\nmax_g=-30\naccuracy=-3\n",
+         defaultsWith({{"min_r", 255}, {"max_r", 255}, {"min_g", 0}, {"max_g", 0}})},
+        {"min_b=100\nmax_b=50\n", defaultsWith({{"min_b", 100}, {"max_b", 100}})},
+        {"accuracy=0\n", PatternSettings()},
+    });
 }
 
 TEST_F(SettingsFile, MissingFileChangesNothing) {
@@ -124,135 +158,104 @@ TEST_F(SettingsFile, MissingFileChangesNothing) {
     EXPECT_EQ(s.hue, 3);
 }
 
-TEST_F(SettingsFile, ByteFieldsKeepTheLowByte) {
-    PatternSettings s = loadInfo("mode_r=258\npat_x=-1\npat_y=383\nmode_g=-129\nmode_b=128\n");
-    EXPECT_EQ(s.mode_r, 2);
-    EXPECT_EQ(s.pat_x, -1);
-    EXPECT_EQ(s.pat_y, 127);
-    EXPECT_EQ(s.mode_g, 127);
-    EXPECT_EQ(s.mode_b, -128);
-}
-
 TEST_F(SettingsFile, LinesReadLikeAKeyEqualsNumberScan) {
-    struct Case {
-        const char* text;
-        std::int32_t baseR;
-    };
-    const Case cases[] = {
-        {"base_r=12\n", 12},
-        {"base_r= 12\n", 12},         // white space after '=' is skipped
-        {"base_r=\t\v\f 12\n", 12},
-        {"base_r=\r5\n", 5},          // a lone CR is white space too
-        {"base_r=12abc\n", 12},       // the rest of the line is ignored
-        {"base_r=12 34\n", 12},
-        {"base_r=+7\n", 7},
-        {"base_r=-7\n", -7},
-        {"base_r =12\n", 0},          // space before '=': not this key
-        {" base_r=12\n", 0},          // leading space: no key at all
-        {"BASE_R=12\n", 0},
-        {"base_rx=12\n", 0},
-        {"base_r:12\n", 0},
-        {"base_r=- 12\n", 0},
-        {"base_r=--12\n", 0},
-        {"base_r=x12\n", 0},
-        {"base_r=1\nbase_r=2\n", 2},  // the later line wins
-        {"base_r=4\nbase_r=\n", 4},   // a line without a number is skipped
-        {"base_r=9", 9},              // last line without line end
-    };
-    for (const Case& c : cases) {
-        PatternSettings s = loadInfo(c.text);
-        EXPECT_EQ(s.base_r, c.baseR) << '"' << c.text << '"';
-        PatternSettings other = s;
-        other.base_r = 0;
-        EXPECT_EQ(other, PatternSettings()) << "another key changed by \"" << c.text << '"';
-    }
-    // A NUL byte ends the text of its line.
-    const char withNul[] = "base_r=3\0base_g=4\nbase_b=5\n";
-    PatternSettings n = loadInfo(std::string(withNul, sizeof withNul - 1));
-    EXPECT_EQ(n.base_r, 3);
-    EXPECT_EQ(n.base_g, 0);
-    EXPECT_EQ(n.base_b, 5);
-    // Unknown and malformed lines between good ones do no harm.
-    PatternSettings s = loadInfo("[section]\n\nhue=7\n# comment=1\n=5\nvx_r\nbasex=-3\n");
-    EXPECT_EQ(s.hue, 7);
-    EXPECT_EQ(s.basex, -3);
-    EXPECT_EQ(s.vx_r, 255);
+    expectLoads({
+        {"base_r=12\n", defaultsWith({{"base_r", 12}})},
+        {"base_r= 12\n", defaultsWith({{"base_r", 12}})},  // white space after '=' is skipped
+        {"base_r=\t\v\f 12\n", defaultsWith({{"base_r", 12}})},
+        {"base_r=\r5\n", defaultsWith({{"base_r", 5}})},  // a lone CR is white space too
+        {"base_r=12abc\n", defaultsWith({{"base_r", 12}})},  // the rest of the line is ignored
+        {"base_r=12 34\n", defaultsWith({{"base_r", 12}})},
+        {"base_r=+7\n", defaultsWith({{"base_r", 7}})},
+        {"base_r=-7\n", defaultsWith({{"base_r", -7}})},
+        {"base_r =12\n", PatternSettings()},  // space before '=': not this key
+        {" base_r=12\n", PatternSettings()},  // leading space: no key at all
+        {"BASE_R=12\n", PatternSettings()},
+        {"base_rx=12\n", PatternSettings()},
+        {"base_r:12\n", PatternSettings()},
+        {"base_r=- 12\n", PatternSettings()},
+        {"base_r=--12\n", PatternSettings()},
+        {"base_r=x12\n", PatternSettings()},
+        {"base_r=1\nbase_r=2\n", defaultsWith({{"base_r", 2}})},  // the later line wins
+        {"base_r=4\nbase_r=\n", defaultsWith({{"base_r", 4}})},   // a line without a number is skipped
+        {"base_r=9", defaultsWith({{"base_r", 9}})},              // last line without line end
+        // A NUL byte ends the text of its line.
+        {std::string("base_r=3\0base_g=4\nbase_b=5\n", 27), defaultsWith({{"base_r", 3}, {"base_b", 5}})},
+        // Unknown and malformed lines between good ones do no harm.
+        {"[section]\n\nhue=7\n# comment=1\n=5\nvx_r\nbasex=-3\n", defaultsWith({{"hue", 7}, {"basex", -3}})},
+        // Byte fields keep the low byte, as a signed byte.
+        {"mode_r=258\npat_x=-1\npat_y=383\nmode_g=-129\nmode_b=128\n",
+         defaultsWith({{"mode_r", 2}, {"pat_x", -1}, {"pat_y", 127}, {"mode_g", 127}, {"mode_b", -128}})},
+    });
 }
 
 TEST_F(SettingsFile, KeyWithoutNumberAssignsNothing) {
     // base_b defaults to -1, so an assigned 0 would show.
+    std::vector<LoadCase> cases;
     for (const char* text : {"base_b=", "base_b=\n", "base_b=   \n", "base_b=\r\n", "base_b= \t", "base_b=-\n",
-                             "base_b=+", "base_b"}) {
-        PatternSettings s = loadInfo(text);
-        EXPECT_EQ(s.base_b, -1) << '"' << text << '"';
-    }
+                             "base_b=+", "base_b"})
+        cases.push_back({text, PatternSettings()});
+    expectLoads(cases);
 }
 
 TEST_F(SettingsFile, NumbersBeyond32BitsWrapAround) {
     struct Case {
-        const char* text;
+        const char* number;
         std::int32_t value;
     };
     const Case cases[] = {
-        {"basex=2147483647\n", INT32_MAX},
-        {"basex=-2147483648\n", INT32_MIN},
-        {"basex=2147483648\n", INT32_MIN},             // 2^31
-        {"basex=4294967295\n", -1},                    // 2^32 - 1
-        {"basex=4294967296\n", 0},                     // 2^32
-        {"basex=12884901893\n", 5},                    // 3 * 2^32 + 5
-        {"basex=-12884901893\n", -5},
-        {"basex=-4294967295\n", 1},
-        {"basex=10000000000000000000000000000000000000000\n", 0},  // 10^40 = 2^40 * 5^40
-        {"basex=10000000000000000000000000000000007\n", 7},        // 10^34 + 7
-        {"basex=000000000000000000000000000000000042\n", 42},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", INT32_MIN},  // 2^31
+        {"4294967295", -1},         // 2^32 - 1
+        {"4294967296", 0},          // 2^32
+        {"12884901893", 5},         // 3 * 2^32 + 5
+        {"-12884901893", -5},
+        {"-4294967295", 1},
+        {"10000000000000000000000000000000000000000", 0},  // 10^40 = 2^40 * 5^40
+        {"10000000000000000000000000000000007", 7},        // 10^34 + 7
+        {"000000000000000000000000000000000042", 42},
     };
-    for (const Case& c : cases) {
-        PatternSettings s = loadInfo(c.text);
-        EXPECT_EQ(s.basex, c.value) << c.text;
-    }
+    std::vector<LoadCase> loads;
+    for (const Case& c : cases) loads.push_back({"basex=" + std::string(c.number) + "\n", defaultsWith({{"basex", c.value}})});
+    expectLoads(loads);
 }
 
 TEST_F(SettingsFile, LongLinesAreReadAsPiecesOf259Characters) {
     const std::string x258(258, 'x'), x259(259, 'x');
-    // A line longer than a piece goes on as a line of its own.
-    EXPECT_EQ(loadInfo(x259 + "base_r=3\n").base_r, 3);
-    // 258 characters leave room for one more: the key is cut apart.
-    EXPECT_EQ(loadInfo(x258 + "base_r=3\n").base_r, 0);
-    // A 259-character piece that ends right after '=' assigns nothing, and
-    // the number it was cut from is not a line that matches.
-    EXPECT_EQ(loadInfo("vx_r=" + std::string(254, ' ') + "77\n").vx_r, 255);
-    // A number cut by the piece end keeps its first digits.
-    EXPECT_EQ(loadInfo("mode_g=" + std::string(250, ' ') + "1234\n").mode_g, 12);
-    // Padding to exactly 259 characters puts the next key at a piece start.
-    PatternSettings s = loadInfo("base_g=4" + std::string(251, ' ') + "base_b=6\n");
-    EXPECT_EQ(s.base_g, 4);
-    EXPECT_EQ(s.base_b, 6);
-    s = loadInfo("base_g=4" + std::string(250, ' ') + "base_b=6\n");
-    EXPECT_EQ(s.base_g, 4);
-    EXPECT_EQ(s.base_b, -1);
-    // A line of exactly 258 characters plus its LF is one piece.
-    s = loadInfo("hue=1" + std::string(253, ' ') + "\nbasey=2\n");
-    EXPECT_EQ(s.hue, 1);
-    EXPECT_EQ(s.basey, 2);
+    expectLoads({
+        // A line longer than a piece goes on as a line of its own.
+        {x259 + "base_r=3\n", defaultsWith({{"base_r", 3}})},
+        // 258 characters leave room for one more: the key is cut apart.
+        {x258 + "base_r=3\n", PatternSettings()},
+        // A 259-character piece that ends right after '=' assigns nothing,
+        // and the number it was cut from is not a line that matches.
+        {"vx_r=" + std::string(254, ' ') + "77\n", PatternSettings()},
+        // A number cut by the piece end keeps its first digits.
+        {"mode_g=" + std::string(250, ' ') + "1234\n", defaultsWith({{"mode_g", 12}})},
+        // Padding to exactly 259 characters puts the next key at a piece start.
+        {"base_g=4" + std::string(251, ' ') + "base_b=6\n", defaultsWith({{"base_g", 4}, {"base_b", 6}})},
+        {"base_g=4" + std::string(250, ' ') + "base_b=6\n", defaultsWith({{"base_g", 4}})},
+        // A line of exactly 258 characters plus its LF is one piece.
+        {"hue=1" + std::string(253, ' ') + "\nbasey=2\n", defaultsWith({{"hue", 1}, {"basey", 2}})},
+        // At a piece boundary the CR of a CR LF pair does not count: 258
+        // characters, CR LF and the next line.
+        {"base_r=7" + std::string(250, ' ') + "\r\nbase_g=9\r\n", defaultsWith({{"base_r", 7}, {"base_g", 9}})},
+    });
 }
 
 TEST_F(SettingsFile, CrLfFilesReadLikeLfFiles) {
-    const std::string lf = std::string("base_r=5\nvx_g=-6\n") + "mode_b=2\npat_y=3\nbmph=77\naccuracy=4\n";
+    const std::string lf = "base_r=5\nvx_g=-6\nmode_b=2\npat_y=3\nbmph=77\naccuracy=4\n";
     std::string crlf;
     for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    const PatternSettings a = loadInfo(lf), b = loadInfo(crlf);
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(b.vx_g, -6);
-    EXPECT_EQ(b.accuracy, 4);
-    // At a piece boundary the CR of a CR LF pair does not count: 258
-    // characters, CR LF and the next line.
-    PatternSettings s = loadInfo("base_r=7" + std::string(250, ' ') + "\r\nbase_g=9\r\n");
-    EXPECT_EQ(s.base_r, 7);
-    EXPECT_EQ(s.base_g, 9);
-    // A file with bare CR line ends is one long line: only its start counts.
-    s = loadInfo("base_r=1\rbase_g=2\r");
-    EXPECT_EQ(s.base_r, 1);
-    EXPECT_EQ(s.base_g, 0);
+    const PatternSettings expected =
+        defaultsWith({{"base_r", 5}, {"vx_g", -6}, {"mode_b", 2}, {"pat_y", 3}, {"bmph", 77}, {"accuracy", 4}});
+    expectLoads({
+        {lf, expected},
+        {crlf, expected},
+        // A file with bare CR line ends is one long line: only its start counts.
+        {"base_r=1\rbase_g=2\r", defaultsWith({{"base_r", 1}})},
+    });
 }
 
 TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
