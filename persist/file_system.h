@@ -11,22 +11,42 @@ namespace fsys {
 std::string currentDirectory();
 bool setCurrentDirectory(const std::string& path);
 
-// Opens an existing file for binary reading; null (with errno set) when it
-// cannot be opened or is a folder, as on Windows.
-std::FILE* openForReading(const std::string& path);
+// Opens an existing regular file for binary reading. Null when it cannot be
+// opened or is anything else (a folder, a FIFO, a device): such a thing is
+// never a settings file, and reading a FIFO or a device could block or never
+// end. errorText, if given, receives the reason.
+std::FILE* openForReading(const std::string& path, std::string* errorText = nullptr);
 
-// Creates a new, uniquely named file in the folder of target, opened for
-// binary writing. Returns null when no such file can be created.
-std::FILE* createTempBeside(const std::string& target, std::string* tempPath);
-// Puts source in place of target, replacing an existing target.
-bool replaceFile(const std::string& source, const std::string& target);
-bool removeFile(const std::string& path);
+enum class WriteResult {
+    Written,   // target holds what the writer wrote
+    ReadOnly,  // target is an existing read-only file and was left untouched
+    Failed,    // target is as it was, unless it is a device or FIFO that took part of the data
+};
 
-// Writes target through a temporary file beside it: the writer fills the
-// stream; only if it reports success and every write and the close succeed
-// does the new file replace target. Otherwise target is left as it was and
-// the temporary file is removed. errorText, if given, receives the reason.
+// Writes target so that a failure never leaves half a file: the writer fills
+// a temporary file in the target's folder, and only if it reports success and
+// every write and the close succeed does that file take the target's place.
+// Otherwise target stays as it was and the temporary file is removed.
+//
+// An existing target keeps what makes it the user's file: a link is followed
+// and the file it points to is replaced; a regular file keeps its permission
+// bits (POSIX) or attributes and access rights (Win32); a file with several
+// hard links is rewritten in place so that every name still shows the new
+// contents; a read-only file is left alone (ReadOnly). A target that is no
+// regular file (a FIFO, a terminal, /dev/null) is written directly, as a shell
+// redirection does. errorText, if given, receives the reason for Failed.
+WriteResult writeFile(const std::string& target, const std::function<bool(std::FILE*)>& writer,
+                      std::string* errorText = nullptr);
+
+// writeFile for callers to whom anything but Written is a failure; a
+// read-only target gets the reason "the file is read-only".
 bool writeFileReplacing(const std::string& target, const std::function<bool(std::FILE*)>& writer,
                         std::string* errorText = nullptr);
+
+// From now on, SIGINT, SIGTERM and SIGHUP remove the temporary file of a
+// writeFile in progress and end the process with exit code
+// 128 + the signal number, as a shell reports a process it interrupted.
+// Does nothing on Win32.
+void removeTemporaryFileOnInterrupt();
 
 }  // namespace fsys

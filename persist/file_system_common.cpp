@@ -1,40 +1,35 @@
 #include <cerrno>
-#include <cstring>
 
 #include "file_system.h"
+#include "file_system_internal.h"
 
 namespace fsys {
 
-bool writeFileReplacing(const std::string& target, const std::function<bool(std::FILE*)>& writer,
-                        std::string* errorText) {
-    auto fail = [&](const char* what, int err) {
-        if (errorText) *errorText = std::string(what) + (err ? std::string(": ") + std::strerror(err) : "");
-        return false;
-    };
-    std::string temp;
-    errno = 0;
-    std::FILE* f = createTempBeside(target, &temp);
-    if (!f) return fail("cannot create a file in that folder", errno);
+bool runWriter(std::FILE* f, const Writer& writer, int* err) {
     errno = 0;
     bool ok = writer(f);
-    int err = errno;
+    int e = errno;
     ok = ok && std::fflush(f) == 0 && !std::ferror(f);
-    if (!ok && !err) err = errno;
+    if (!ok && !e) e = errno;
     if (std::fclose(f) != 0) {
-        if (ok) err = errno;
+        if (ok) e = errno;
         ok = false;
     }
-    if (!ok) {
-        removeFile(temp);
-        return fail("write failed", err);
+    *err = ok ? 0 : e;
+    return ok;
+}
+
+bool writeFileReplacing(const std::string& target, const Writer& writer, std::string* errorText) {
+    switch (writeFile(target, writer, errorText)) {
+    case WriteResult::Written:
+        return true;
+    case WriteResult::ReadOnly:
+        if (errorText) *errorText = "the file is read-only";
+        return false;
+    case WriteResult::Failed:
+        break;
     }
-    errno = 0;
-    if (!replaceFile(temp, target)) {
-        err = errno;
-        removeFile(temp);
-        return fail("cannot replace the file", err);
-    }
-    return true;
+    return false;
 }
 
 }  // namespace fsys

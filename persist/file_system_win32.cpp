@@ -3,11 +3,72 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "file_system.h"
+#include "file_system_internal.h"
 
 namespace fsys {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of("\\/:");
+    if (cut == std::string::npos) return ".";
+    if (path[cut] == ':') return path.substr(0, cut + 1) + ".";  // "C:name" lives in C:'s current folder
+    return cut == 0 || (cut == 2 && path[1] == ':') ? path.substr(0, cut + 1) : path.substr(0, cut);
+}
+
+std::string joinPath(const std::string& folder, const char* name) {
+    const char last = folder.empty() ? '\\' : folder.back();
+    return last == '\\' || last == '/' ? folder + name : folder + "\\" + name;
+}
+
+std::string windowsError(DWORD code) { return "Windows error " + std::to_string(code); }
+
+WriteResult fail(std::string* errorText, const std::string& reason) {
+    if (errorText) *errorText = reason;
+    return WriteResult::Failed;
+}
+
+// A new, uniquely named file in folder. The name is short, so that it fits
+// wherever the target's own name fits.
+std::FILE* createTemp(const std::string& folder, std::string* tempPath, DWORD* error) {
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        char name[40];
+        std::snprintf(name, sizeof name, "~pallodex-%lx-%x.tmp", GetCurrentProcessId(),
+                      static_cast<unsigned>(GetTickCount() + attempt) & 0xFFFFu);
+        const std::string path = joinPath(folder, name);
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            *error = GetLastError();
+            if (*error == ERROR_FILE_EXISTS) continue;
+            return nullptr;
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(h);
+            DeleteFileA(path.c_str());
+            *error = ERROR_TOO_MANY_OPEN_FILES;
+            return nullptr;
+        }
+        std::FILE* f = _fdopen(fd, "wb");
+        if (!f) {
+            _close(fd);
+            DeleteFileA(path.c_str());
+            *error = ERROR_NOT_ENOUGH_MEMORY;
+            return nullptr;
+        }
+        *tempPath = path;
+        return f;
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 std::string currentDirectory() {
     char buf[MAX_PATH];
@@ -17,42 +78,68 @@ std::string currentDirectory() {
 
 bool setCurrentDirectory(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
 
-std::FILE* openForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
-
-std::FILE* createTempBeside(const std::string& target, std::string* tempPath) {
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        char suffix[40];
-        std::snprintf(suffix, sizeof suffix, ".%lu-%u.tmp", GetCurrentProcessId(),
-                      static_cast<unsigned>(GetTickCount() + attempt));
-        std::string name = target + suffix;
-        HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            return nullptr;
-        }
-        int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-        if (fd < 0) {
-            CloseHandle(h);
-            DeleteFileA(name.c_str());
-            return nullptr;
-        }
-        std::FILE* f = _fdopen(fd, "wb");
-        if (!f) {
-            _close(fd);
-            DeleteFileA(name.c_str());
-            return nullptr;
-        }
-        *tempPath = name;
-        return f;
+std::FILE* openForReading(const std::string& path, std::string* errorText) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        if (errorText) *errorText = std::strerror(errno);
+        return nullptr;
     }
-    return nullptr;
+    // A console, pipe or other device is no settings file, and reading one
+    // might never end.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) != FILE_TYPE_DISK) {
+        std::fclose(f);
+        if (errorText) *errorText = "not a regular file";
+        return nullptr;
+    }
+    return f;
 }
 
-bool replaceFile(const std::string& source, const std::string& target) {
-    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+WriteResult writeFile(const std::string& relativeTarget, const Writer& writer, std::string* errorText) {
+    if (relativeTarget.empty()) return fail(errorText, std::strerror(ENOENT));
+    // Wine's ReplaceFileA refuses a bare file name (ERROR_DIRECTORY); a full
+    // path works there and on Windows.
+    char full[MAX_PATH];
+    const DWORD fullLength = GetFullPathNameA(relativeTarget.c_str(), MAX_PATH, full, nullptr);
+    const std::string target = fullLength > 0 && fullLength < MAX_PATH ? std::string(full) : relativeTarget;
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return fail(errorText, std::strerror(EISDIR));
+    // Windows refuses to replace a read-only file anyway, Wine does not: the
+    // user who set the attribute wants the file kept as it is.
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return WriteResult::ReadOnly;
+
+    std::string temp;
+    DWORD error = 0;
+    std::FILE* f = createTemp(folderOf(target), &temp, &error);
+    if (!f) return fail(errorText, windowsError(error));
+    int err = 0;
+    if (!runWriter(f, writer, &err)) {
+        DeleteFileA(temp.c_str());
+        return fail(errorText, std::strerror(err ? err : EIO));
+    }
+    // ReplaceFileA carries the old file's access rights, creation time,
+    // short name and attributes over to the new one, which MoveFileExA would
+    // lose. It needs an existing file, and where it fails (a file system
+    // without the support, or the old file already moved aside when the new
+    // one could not be renamed) MoveFileExA still puts the new contents in
+    // place. Wine's ReplaceFileA keeps no attributes, so the ones a user sets
+    // (hidden, say) are put back by hand either way.
+    const bool replaced =
+        (exists && ReplaceFileA(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                nullptr)) ||
+        MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (replaced) {
+        const DWORD kept = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
+                                         FILE_ATTRIBUTE_TEMPORARY);
+        if (exists && kept) SetFileAttributesA(target.c_str(), kept);
+        return WriteResult::Written;
+    }
+    error = GetLastError();
+    DeleteFileA(temp.c_str());
+    return fail(errorText, windowsError(error));
 }
 
-bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+void removeTemporaryFileOnInterrupt() {}
 
 }  // namespace fsys

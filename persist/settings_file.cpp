@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "file_system.h"
 #include "int32_math.h"
@@ -50,17 +51,27 @@ bool scanKey(const char* line, const char* key, std::int32_t* out) {
     return p && scanInt(p, out);
 }
 
+// Where the values of lines go: straight into the caller's variables (one
+// --set line), or into copies that become the caller's only once the whole
+// file is known to be a settings file. A pending folder change waits in dirs.
+struct Target {
+    PatternSettings* s;
+    std::int8_t* tileView = nullptr;       // null: an info file, no own-file lines
+    std::int32_t* filterIndex = nullptr;
+    std::vector<std::string>* dirs = nullptr;  // null: change the folder at once
+};
+
 // lineComplete is false for a piece cut at the buffer length while its line
-// goes on.
-bool applyPiece(PatternSettings& s, const char* line, const OwnFileExtras* extras, bool lineComplete) {
+// goes on. Returns whether the piece set a value.
+bool applyPiece(const Target& t, const char* line, bool lineComplete) {
     std::int32_t v;
     for (const ParamKey& k : kParamKeys) {
         if (scanKey(line, k.name, &v)) {
-            setParam(s, k, v);
+            setParam(*t.s, k, v);
             return true;
         }
     }
-    if (!extras) return false;
+    if (!t.tileView) return false;
     if (const char* p = afterKey(line, "dir")) {
         // The folder is the rest of the line, spaces included, so that paths
         // like "C:\Documents and Settings\me" come back whole. Leading white
@@ -71,15 +82,18 @@ bool applyPiece(PatternSettings& s, const char* line, const OwnFileExtras* extra
         std::size_t n = std::strlen(p);
         while (n > 0 && (p[n - 1] == '\n' || p[n - 1] == '\r')) --n;
         if (n == 0 || !lineComplete) return false;
-        fsys::setCurrentDirectory(std::string(p, n));  // a folder that is gone is simply not restored
+        if (t.dirs)
+            t.dirs->emplace_back(p, n);
+        else
+            fsys::setCurrentDirectory(std::string(p, n));  // a folder that is gone is simply not restored
         return true;
     }
     if (scanKey(line, "flg_array", &v)) {
-        *extras->tileView = lowByte(v);
+        *t.tileView = lowByte(v);
         return true;
     }
     if (scanKey(line, "flg_bit", &v)) {
-        *extras->bitmapFilterIndex = v;
+        *t.filterIndex = v;
         return true;
     }
     return false;
@@ -89,11 +103,15 @@ bool applyPiece(PatternSettings& s, const char* line, const OwnFileExtras* extra
 // becomes LF, a lone CR stays) and cuts them into the pieces a 260-byte line
 // buffer takes: at most 259 characters, ending after an LF or earlier at the
 // end of the file.
+//
+// At most maxBytes bytes are taken: a stream that goes on (a device that
+// never ends, a huge file) stops at the first byte beyond, and tooLarge()
+// then tells so.
 class PieceReader {
 public:
-    explicit PieceReader(std::FILE* f) : f_(f) { look_ = next(); }
+    PieceReader(std::FILE* f, std::uint64_t maxBytes) : f_(f), left_(maxBytes) { look_ = next(); }
 
-    // False at the end of the file or on a read error.
+    // False at the end of the file, on a read error or past the limit.
     bool read(std::string* piece, bool* lineComplete) {
         piece->clear();
         while (piece->size() < kSettingsPieceLength && look_ != EOF) {
@@ -102,11 +120,13 @@ public:
             piece->push_back(static_cast<char>(c));
             if (c == '\n') break;
         }
-        if (std::ferror(f_)) return false;  // the piece may be incomplete
+        if (std::ferror(f_) || tooLarge_) return false;  // the piece may be incomplete
         if (piece->empty()) return false;
         *lineComplete = piece->back() == '\n' || look_ == EOF || look_ == '\n';
         return true;
     }
+
+    bool tooLarge() const { return tooLarge_; }
 
 private:
     static constexpr int kNone = -2;
@@ -117,7 +137,13 @@ private:
             pending_ = kNone;
             return c;
         }
-        return std::getc(f_);
+        if (tooLarge_) return EOF;
+        const int c = std::getc(f_);
+        if (c != EOF && left_-- == 0) {
+            tooLarge_ = true;
+            return EOF;
+        }
+        return c;
     }
 
     int next() {
@@ -131,6 +157,8 @@ private:
     }
 
     std::FILE* f_;
+    std::uint64_t left_;
+    bool tooLarge_ = false;
     int look_ = EOF;
     int pending_ = kNone;
 };
@@ -145,40 +173,60 @@ void appendLine(std::string& text, const char* key, std::int32_t value) {
 }  // namespace
 
 bool applySettingsLine(PatternSettings& s, const char* line, const OwnFileExtras* extras) {
-    return line && applyPiece(s, line, extras, true);
+    if (!line) return false;
+    Target t{&s};
+    if (extras) t.tileView = extras->tileView, t.filterIndex = extras->bitmapFilterIndex;
+    return applyPiece(t, line, true);
 }
 
-bool readSettings(PatternSettings& s, std::FILE* in, const OwnFileExtras* extras) {
-    PieceReader reader(in);
+LoadResult loadSettingsStream(PatternSettings& s, std::FILE* in, const OwnFileExtras* extras, std::string* errorText,
+                              std::uint64_t maxBytes) {
+    // Only a file that turns out to be a settings file replaces the values,
+    // and then keys it lacks take their defaults, not the values held
+    // before; so the lines go to copies first.
+    PatternSettings read;
+    std::int8_t tileView = extras ? *extras->tileView : 0;
+    std::int32_t filterIndex = extras ? *extras->bitmapFilterIndex : 0;
+    std::vector<std::string> dirs;
+    Target t{&read};
+    if (extras) t.tileView = &tileView, t.filterIndex = &filterIndex, t.dirs = &dirs;
+
+    PieceReader reader(in, maxBytes);
     std::string piece;
-    bool complete = true;
+    bool complete = true, any = false;
+    errno = 0;
     // c_str(): a NUL byte ends the line's text, as it ends a C string.
-    while (reader.read(&piece, &complete)) applyPiece(s, piece.c_str(), extras, complete);
-    return !std::ferror(in);
-}
-
-bool loadChecked(PatternSettings& s, const char* path, const OwnFileExtras* extras, std::string* errorText) {
-    if (!path) return false;
-    errno = 0;
-    std::FILE* f = fsys::openForReading(path);
-    if (!f) {
-        if (errorText) *errorText = errno ? std::strerror(errno) : "cannot open the file";
-        return false;
-    }
-    // Only a file that could be opened replaces the values: keys it lacks
-    // take their defaults, not the values held before.
-    s.setDefaults();
-    errno = 0;
-    const bool ok = readSettings(s, f, extras);
+    while (reader.read(&piece, &complete)) any = applyPiece(t, piece.c_str(), complete) || any;
     const int err = errno;
-    std::fclose(f);
-    s.validate();
-    if (!ok && errorText) *errorText = err ? std::strerror(err) : "read error";
-    return ok;
+    auto fail = [&](const char* reason) {
+        if (errorText) *errorText = reason;
+        return LoadResult::Failed;
+    };
+    if (reader.tooLarge()) return LoadResult::TooLarge;
+    if (std::ferror(in)) return fail(err ? std::strerror(err) : "read error");
+    if (!any) return LoadResult::NoSettings;
+
+    read.validate();
+    s = read;
+    if (extras) {
+        *extras->tileView = tileView;
+        *extras->bitmapFilterIndex = filterIndex;
+        for (const std::string& dir : dirs) fsys::setCurrentDirectory(dir);  // a folder that is gone is not restored
+    }
+    return LoadResult::Loaded;
 }
 
-void loadSettingsFile(PatternSettings& s, const char* path, const OwnFileExtras* extras) {
-    loadChecked(s, path, extras, nullptr);
+LoadResult loadSettingsFile(PatternSettings& s, const char* path, const OwnFileExtras* extras, std::string* errorText,
+                            std::uint64_t maxBytes) {
+    if (!path) {
+        if (errorText) *errorText = std::strerror(ENOENT);
+        return LoadResult::Failed;
+    }
+    std::FILE* f = fsys::openForReading(path, errorText);
+    if (!f) return LoadResult::Failed;
+    const LoadResult result = loadSettingsStream(s, f, extras, errorText, maxBytes);
+    std::fclose(f);
+    return result;
 }
 
 std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras) {
@@ -199,9 +247,22 @@ std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras) 
     return text;
 }
 
-bool saveSettingsFile(const PatternSettings& s, const char* path, const OwnFileExtras* extras) {
-    if (!path || !*path) return false;
+SaveResult saveSettingsFile(const PatternSettings& s, const char* path, const OwnFileExtras* extras,
+                            std::string* errorText) {
+    if (!path || !*path) {
+        if (errorText) *errorText = std::strerror(ENOENT);
+        return SaveResult::Failed;
+    }
     const std::string text = settingsText(s, extras);
-    return fsys::writeFileReplacing(
-        path, [&](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
+    switch (fsys::writeFile(
+        path, [&](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); },
+        errorText)) {
+    case fsys::WriteResult::Written:
+        return SaveResult::Written;
+    case fsys::WriteResult::ReadOnly:
+        return SaveResult::KeptReadOnly;
+    case fsys::WriteResult::Failed:
+        break;
+    }
+    return SaveResult::Failed;
 }

@@ -26,22 +26,55 @@ struct OwnFileExtras {
 // several pieces, each treated as a line of its own.
 constexpr std::size_t kSettingsPieceLength = 259;
 
-// extras == nullptr: an info file (dir/flg_array/flg_bit lines are ignored on load and not written on save).
-// With extras, loadSettingsFile sets the current directory from a dir line (through fsys::setCurrentDirectory) and saveSettingsFile writes fsys::currentDirectory().
-// Both pointers of extras must then be valid.
-void loadSettingsFile(PatternSettings& s, const char* path, const OwnFileExtras* extras);
-bool saveSettingsFile(const PatternSettings& s, const char* path, const OwnFileExtras* extras); // false when nothing was written; the old file is then intact
-// Applies one line (without its line end) exactly as loadSettingsFile does for one line; returns whether it matched a key. Used by pallodex-render for --set.
+// extras == nullptr: an info file (dir/flg_array/flg_bit lines are ignored on
+// load and not written on save). With extras, the program's own file: a load
+// sets the current directory from a dir line (through
+// fsys::setCurrentDirectory) and the flags from theirs, and a save writes
+// fsys::currentDirectory() and the flags. Both pointers of extras must then be
+// valid.
+
+enum class LoadResult {
+    // At least one line set a value: the settings are the file's, keys it
+    // lacks at their defaults, repaired by validate; the extras as above.
+    Loaded,
+    // The file was read to its end, but no line set a value (binary
+    // garbage, a picture chosen by mistake): nothing changed.
+    NoSettings,
+    // The file holds more than the maxBytes given: nothing changed.
+    TooLarge,
+    // The file could not be opened, is no regular file, or a read error
+    // stopped it: nothing changed.
+    Failed,
+};
+
+// No limit on the size of what is read.
+constexpr std::uint64_t kNoSizeLimit = ~std::uint64_t{0};
+
+// Loads a settings file into s (and extras). Nothing at all changes unless
+// the result is Loaded. errorText, if given, receives the reason for Failed.
+LoadResult loadSettingsFile(PatternSettings& s, const char* path, const OwnFileExtras* extras,
+                            std::string* errorText = nullptr, std::uint64_t maxBytes = kNoSizeLimit);
+// The same for an open stream, read to its end (or to maxBytes + 1 bytes).
+LoadResult loadSettingsStream(PatternSettings& s, std::FILE* in, const OwnFileExtras* extras,
+                              std::string* errorText = nullptr, std::uint64_t maxBytes = kNoSizeLimit);
+
+enum class SaveResult {
+    Written,
+    // The file exists and is read-only (the user pinned it): left untouched.
+    KeptReadOnly,
+    // Nothing was written; an old file at path is intact.
+    Failed,
+};
+
+// Saves through a temporary file that replaces path only when complete (see
+// fsys::writeFile). errorText, if given, receives the reason for Failed.
+SaveResult saveSettingsFile(const PatternSettings& s, const char* path, const OwnFileExtras* extras,
+                            std::string* errorText = nullptr);
+
+// Applies one line (without its line end) exactly as a load does for one
+// line, with no validate; returns whether the line set a value. Used by
+// pallodex-render for --set.
 bool applySettingsLine(PatternSettings& s, const char* line, const OwnFileExtras* extras);
-
-// As loadSettingsFile, but tells the caller what happened: false when the file cannot be
-// opened (nothing changed) or a read error stopped it early (the lines read
-// so far are applied and the result validated). errorText gets the reason.
-bool loadChecked(PatternSettings& s, const char* path, const OwnFileExtras* extras, std::string* errorText);
-
-// Reads settings lines from an open stream into s, without setDefaults and
-// without validate. Returns false when the stream reported a read error.
-bool readSettings(PatternSettings& s, std::FILE* in, const OwnFileExtras* extras);
 
 // The exact bytes saveSettingsFile writes (39 lines with extras, 36 without).
 std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras);

@@ -116,7 +116,7 @@ Options parseArguments(int argc, char** argv) {
         // Unlike the program, which keeps its values when a file is missing,
         // a command asked to render a file must not quietly render defaults.
         std::string error;
-        if (!loadChecked(o.settings, o.settingsFile.c_str(), nullptr, &error))
+        if (loadSettingsFile(o.settings, o.settingsFile.c_str(), nullptr, &error) == LoadResult::Failed)
             usageError("cannot read settings file '" + o.settingsFile + "': " + error);
     }
     for (const std::string& line : o.setLines)

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <csignal>
@@ -9,6 +11,7 @@
 #include <ostream>
 #include <utility>
 
+#include "bmp.h"
 #include "file_system.h"
 #include "settings_file.h"
 #include "test_util.h"
@@ -42,6 +45,9 @@ PatternSettings nonDefaultSettings() {
     s.hue = 99, s.accuracy = 2;
     return s;
 }
+
+// What a file that sets no value leaves behind: the values held before.
+const PatternSettings kUnchanged = nonDefaultSettings();
 
 // The defaults with the named fields changed, set through the engine's key
 // table rather than through the reader under test.
@@ -108,8 +114,19 @@ protected:
         return s;
     }
 
+    // Each case through the file path and through an open stream.
     void expectLoads(const std::vector<LoadCase>& cases) {
-        for (const LoadCase& c : cases) EXPECT_EQ(loadInfo(c.text), c.expected) << shown(c.text);
+        for (const LoadCase& c : cases) {
+            EXPECT_EQ(loadInfo(c.text), c.expected) << shown(c.text);
+            std::FILE* f = std::tmpfile();
+            ASSERT_NE(f, nullptr);
+            std::fwrite(c.text.data(), 1, c.text.size(), f);
+            std::rewind(f);
+            PatternSettings s = nonDefaultSettings();
+            loadSettingsStream(s, f, nullptr);
+            std::fclose(f);
+            EXPECT_EQ(s, c.expected) << "stream: " << shown(c.text);
+        }
     }
 
     std::string start_, dir_;
@@ -122,7 +139,7 @@ protected:
 
 TEST_F(SettingsFile, KeysTheFileLacksTakeTheirDefaultsThenValidate) {
     expectLoads({
-        {"", PatternSettings()},
+        {"", kUnchanged},
         {"hue=5\n", defaultsWith({{"hue", 5}})},
         {"bmpw=5000\n", PatternSettings()},
         {"bmpw=2048\nbmph=0\n", defaultsWith({{"bmpw", 2048}})},
@@ -134,28 +151,104 @@ TEST_F(SettingsFile, KeysTheFileLacksTakeTheirDefaultsThenValidate) {
     });
 }
 
-TEST_F(SettingsFile, MissingFileChangesNothing) {
-    const PatternSettings before = nonDefaultSettings();
-    PatternSettings s = before;
-    tileView_ = 0;
-    filterIndex_ = 2;
-    loadSettingsFile(s, (dir_ + "/absent.ini").c_str(), &extras_);
-    EXPECT_EQ(s, before);
-    EXPECT_EQ(tileView_, 0);
-    EXPECT_EQ(filterIndex_, 2);
+TEST_F(SettingsFile, OnlyASettingsFileChangesAnything) {
+    // Whatever is not a settings file (nothing, a folder, a FIFO without a
+    // writer, a device, a picture, noise, keys without values) leaves the
+    // values, the flags and the current folder exactly as they were.
+    const std::string noise = [] {
+        std::string bytes;
+        std::uint32_t x = 12345;
+        for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+        return bytes;
+    }();
+    const std::vector<std::uint32_t> pixels(16 * 16, 0x00336699u);
+    const std::vector<std::uint8_t> bmp = encodeBmp(pixels.data(), 16, 16, 24);
+    testutil::writeFile(dir_ + "/empty.ini", "");
+    testutil::writeFile(dir_ + "/picture.bmp", std::string(bmp.begin(), bmp.end()));
+    testutil::writeFile(dir_ + "/noise.ini", noise);
+    testutil::writeFile(dir_ + "/novalues.ini", "hue=\nbase_r= x\n[pallodex]\n");
+    testutil::writeFile(dir_ + "/hue.ini", "hue=3\n");
+    testutil::writeFile(dir_ + "/hundred.ini", "hue=3\n" + std::string(94, '#'));
+    ASSERT_EQ(mkdir((dir_ + "/folder.ini").c_str(), 0777), 0);
+    ASSERT_EQ(mkfifo((dir_ + "/fifo.ini").c_str(), 0666), 0);
+    ASSERT_EQ(symlink("/dev/zero", (dir_ + "/zero.ini").c_str()), 0);
+
+    struct Case {
+        const char* name;
+        LoadResult result;
+        std::uint64_t maxBytes;
+    };
+    const Case cases[] = {
+        {"absent.ini", LoadResult::Failed, kNoSizeLimit},
+        {"folder.ini", LoadResult::Failed, kNoSizeLimit},
+        {"fifo.ini", LoadResult::Failed, kNoSizeLimit},  // must not wait for a writer
+        {"zero.ini", LoadResult::Failed, kNoSizeLimit},  // must not read forever
+        {"empty.ini", LoadResult::NoSettings, kNoSizeLimit},
+        {"picture.bmp", LoadResult::NoSettings, kNoSizeLimit},
+        {"noise.ini", LoadResult::NoSettings, kNoSizeLimit},
+        {"novalues.ini", LoadResult::NoSettings, kNoSizeLimit},
+        {"hundred.ini", LoadResult::TooLarge, 99},
+        {"hundred.ini", LoadResult::Loaded, 100},
+        {"hue.ini", LoadResult::Loaded, kNoSizeLimit},
+    };
+    alarm(20);  // a FIFO or device that blocks or never ends fails the test instead of hanging it
+    for (const Case& c : cases) {
+        PatternSettings s = nonDefaultSettings();
+        tileView_ = 0;
+        filterIndex_ = 2;
+        std::string error;
+        const LoadResult result = loadSettingsFile(s, (dir_ + "/" + c.name).c_str(), &extras_, &error, c.maxBytes);
+        EXPECT_EQ(result, c.result) << c.name << ": " << error;
+        EXPECT_EQ(error.empty(), result != LoadResult::Failed) << c.name;
+        if (result == LoadResult::Loaded) {
+            EXPECT_EQ(s, defaultsWith({{"hue", 3}})) << c.name;
+            continue;
+        }
+        EXPECT_EQ(s, nonDefaultSettings()) << c.name;
+        EXPECT_EQ(tileView_, 0) << c.name;
+        EXPECT_EQ(filterIndex_, 2) << c.name;
+        EXPECT_EQ(fsys::currentDirectory(), start_) << c.name;
+    }
+    alarm(0);
+}
+
+TEST_F(SettingsFile, OwnFileLinesCountAsSettingsOnlyInTheOwnFile) {
+    // A dir line alone is the own file's business: it moves the program and
+    // resets the values, as any settings file does; in an info file it is
+    // an unknown line.
+    const std::string path = dir_ + "/pallodex.ini";
+    testutil::writeFile(path, "dir=" + dir_ + "\r\nflg_bit=2\r\n");
+    PatternSettings s = nonDefaultSettings();
+    EXPECT_EQ(loadSettingsFile(s, path.c_str(), nullptr), LoadResult::NoSettings);
+    EXPECT_EQ(s, nonDefaultSettings());
+    EXPECT_EQ(filterIndex_, 1);
     EXPECT_EQ(fsys::currentDirectory(), start_);
+    EXPECT_EQ(loadSettingsFile(s, path.c_str(), &extras_), LoadResult::Loaded);
+    EXPECT_EQ(s, PatternSettings());
+    EXPECT_EQ(filterIndex_, 2);
+    EXPECT_EQ(fsys::currentDirectory(), dir_);
+}
 
-    std::string error;
-    EXPECT_FALSE(loadChecked(s, (dir_ + "/absent.ini").c_str(), nullptr, &error));
-    EXPECT_FALSE(error.empty());
-    // A folder is not a settings file, on any platform.
-    EXPECT_FALSE(loadChecked(s, dir_.c_str(), nullptr, &error));
-    EXPECT_EQ(s, before);
-    EXPECT_FALSE(error.empty());
+TEST_F(SettingsFile, StreamsReadLikeFilesUpToTheLimit) {
+    // Standard input of pallodex-render is such a stream: /dev/zero there
+    // must stop at the limit.
+    std::FILE* zero = std::fopen("/dev/zero", "rb");
+    ASSERT_NE(zero, nullptr);
+    PatternSettings s = nonDefaultSettings();
+    EXPECT_EQ(loadSettingsStream(s, zero, nullptr, nullptr, 1 << 20), LoadResult::TooLarge);
+    std::fclose(zero);
+    EXPECT_EQ(s, nonDefaultSettings());
 
-    testutil::writeFile(dir_ + "/ok.ini", "hue=3\n");
-    EXPECT_TRUE(loadChecked(s, (dir_ + "/ok.ini").c_str(), nullptr, &error));
-    EXPECT_EQ(s.hue, 3);
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    std::fputs("base_g=4\r\nbmpw=5000\r\n", f);
+    std::rewind(f);
+    EXPECT_EQ(loadSettingsStream(s, f, nullptr, nullptr, 20), LoadResult::TooLarge);  // 21 bytes
+    EXPECT_EQ(s, nonDefaultSettings());
+    std::rewind(f);
+    EXPECT_EQ(loadSettingsStream(s, f, nullptr, nullptr, 21), LoadResult::Loaded);
+    EXPECT_EQ(s, defaultsWith({{"base_g", 4}}));
+    std::fclose(f);
 }
 
 TEST_F(SettingsFile, LinesReadLikeAKeyEqualsNumberScan) {
@@ -168,14 +261,14 @@ TEST_F(SettingsFile, LinesReadLikeAKeyEqualsNumberScan) {
         {"base_r=12 34\n", defaultsWith({{"base_r", 12}})},
         {"base_r=+7\n", defaultsWith({{"base_r", 7}})},
         {"base_r=-7\n", defaultsWith({{"base_r", -7}})},
-        {"base_r =12\n", PatternSettings()},  // space before '=': not this key
-        {" base_r=12\n", PatternSettings()},  // leading space: no key at all
-        {"BASE_R=12\n", PatternSettings()},
-        {"base_rx=12\n", PatternSettings()},
-        {"base_r:12\n", PatternSettings()},
-        {"base_r=- 12\n", PatternSettings()},
-        {"base_r=--12\n", PatternSettings()},
-        {"base_r=x12\n", PatternSettings()},
+        {"base_r =12\n", kUnchanged},  // space before '=': not this key
+        {" base_r=12\n", kUnchanged},  // leading space: no key at all
+        {"BASE_R=12\n", kUnchanged},
+        {"base_rx=12\n", kUnchanged},
+        {"base_r:12\n", kUnchanged},
+        {"base_r=- 12\n", kUnchanged},
+        {"base_r=--12\n", kUnchanged},
+        {"base_r=x12\n", kUnchanged},
         {"base_r=1\nbase_r=2\n", defaultsWith({{"base_r", 2}})},  // the later line wins
         {"base_r=4\nbase_r=\n", defaultsWith({{"base_r", 4}})},   // a line without a number is skipped
         {"base_r=9", defaultsWith({{"base_r", 9}})},              // last line without line end
@@ -194,7 +287,7 @@ TEST_F(SettingsFile, KeyWithoutNumberAssignsNothing) {
     std::vector<LoadCase> cases;
     for (const char* text : {"base_b=", "base_b=\n", "base_b=   \n", "base_b=\r\n", "base_b= \t", "base_b=-\n",
                              "base_b=+", "base_b"})
-        cases.push_back({text, PatternSettings()});
+        cases.push_back({text, kUnchanged});
     expectLoads(cases);
 }
 
@@ -227,10 +320,10 @@ TEST_F(SettingsFile, LongLinesAreReadAsPiecesOf259Characters) {
         // A line longer than a piece goes on as a line of its own.
         {x259 + "base_r=3\n", defaultsWith({{"base_r", 3}})},
         // 258 characters leave room for one more: the key is cut apart.
-        {x258 + "base_r=3\n", PatternSettings()},
+        {x258 + "base_r=3\n", kUnchanged},
         // A 259-character piece that ends right after '=' assigns nothing,
         // and the number it was cut from is not a line that matches.
-        {"vx_r=" + std::string(254, ' ') + "77\n", PatternSettings()},
+        {"vx_r=" + std::string(254, ' ') + "77\n", kUnchanged},
         // A number cut by the piece end keeps its first digits.
         {"mode_g=" + std::string(250, ' ') + "1234\n", defaultsWith({{"mode_g", 12}})},
         // Padding to exactly 259 characters puts the next key at a piece start.
@@ -327,7 +420,7 @@ TEST_F(SettingsFile, FolderNameWithALineBreakCannotInjectKeys) {
     ASSERT_TRUE(::mkdir(odd.c_str(), 0777) == 0);
     ASSERT_TRUE(fsys::setCurrentDirectory(odd));
     const std::string path = dir_ + "/pallodex.ini";
-    ASSERT_TRUE(saveSettingsFile(PatternSettings(), path.c_str(), &extras_));
+    ASSERT_EQ(SaveResult::Written, saveSettingsFile(PatternSettings(), path.c_str(), &extras_));
     const std::string written = testutil::readFile(path);
     EXPECT_EQ(testutil::countLines(written), 39u);
     EXPECT_EQ(written.rfind("dir=\r\nflg_array=1\r\n", 0), 0u) << written;
@@ -392,14 +485,14 @@ TEST_F(SettingsFile, ApplySettingsLineReadsOneLineAsLoadDoes) {
 
 TEST_F(SettingsFile, DefaultOwnFileHoldsExactlyThese39Lines) {
     ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
-    ASSERT_TRUE(saveSettingsFile(PatternSettings(), "pallodex.ini", &extras_));
+    ASSERT_EQ(SaveResult::Written, saveSettingsFile(PatternSettings(), "pallodex.ini", &extras_));
     const std::string written = testutil::readFile(dir_ + "/pallodex.ini");
     EXPECT_EQ(written, "dir=" + dir_ + "\r\nflg_array=1\r\nflg_bit=1\r\n" + kDefaultParameterLines);
     EXPECT_EQ(testutil::countLines(written), 39u);
     EXPECT_EQ(settingsText(PatternSettings(), &extras_), written);
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"pallodex.ini"});
 
-    ASSERT_TRUE(saveSettingsFile(PatternSettings(), "info.ini", nullptr));
+    ASSERT_EQ(SaveResult::Written, saveSettingsFile(PatternSettings(), "info.ini", nullptr));
     EXPECT_EQ(testutil::readFile(dir_ + "/info.ini"), kDefaultParameterLines);
     // Read back as the program would read its own file, the info file brings
     // every default back and, holding no own-file lines, neither moves the
@@ -452,7 +545,7 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
     ASSERT_EQ(validated, s);
 
     const std::string path = dir_ + "/round.ini";
-    ASSERT_TRUE(saveSettingsFile(s, path.c_str(), nullptr));
+    ASSERT_EQ(SaveResult::Written, saveSettingsFile(s, path.c_str(), nullptr));
     EXPECT_EQ(testutil::countLines(testutil::readFile(path)), 36u);
     PatternSettings back;
     loadSettingsFile(back, path.c_str(), nullptr);
@@ -467,7 +560,7 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
     ASSERT_TRUE(fsys::setCurrentDirectory(folder));
     tileView_ = 0;
     filterIndex_ = 2;
-    ASSERT_TRUE(saveSettingsFile(s, path.c_str(), &extras_));
+    ASSERT_EQ(SaveResult::Written, saveSettingsFile(s, path.c_str(), &extras_));
     ASSERT_TRUE(fsys::setCurrentDirectory(start_));
     tileView_ = 1;
     filterIndex_ = 1;
@@ -482,20 +575,20 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
 TEST_F(SettingsFile, SaveReplacesTheWholeOldFile) {
     const std::string path = dir_ + "/info.ini";
     testutil::writeFile(path, std::string(5000, 'z'));
-    ASSERT_TRUE(saveSettingsFile(PatternSettings(), path.c_str(), nullptr));
+    ASSERT_EQ(SaveResult::Written, saveSettingsFile(PatternSettings(), path.c_str(), nullptr));
     EXPECT_EQ(testutil::readFile(path), kDefaultParameterLines);
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"info.ini"});
 }
 
 TEST_F(SettingsFile, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
-    EXPECT_FALSE(saveSettingsFile(PatternSettings(), (dir_ + "/missing/info.ini").c_str(), nullptr));
+    EXPECT_EQ(SaveResult::Failed, saveSettingsFile(PatternSettings(), (dir_ + "/missing/info.ini").c_str(), nullptr));
     EXPECT_TRUE(testutil::listDir(dir_).empty());
-    EXPECT_FALSE(saveSettingsFile(PatternSettings(), "", nullptr));
-    EXPECT_FALSE(saveSettingsFile(PatternSettings(), nullptr, nullptr));
+    EXPECT_EQ(SaveResult::Failed, saveSettingsFile(PatternSettings(), "", nullptr));
+    EXPECT_EQ(SaveResult::Failed, saveSettingsFile(PatternSettings(), nullptr, nullptr));
 
     // A folder in the way of the file name.
     ASSERT_EQ(std::system(("mkdir '" + dir_ + "/taken.ini'").c_str()), 0);
-    EXPECT_FALSE(saveSettingsFile(PatternSettings(), (dir_ + "/taken.ini").c_str(), nullptr));
+    EXPECT_EQ(SaveResult::Failed, saveSettingsFile(PatternSettings(), (dir_ + "/taken.ini").c_str(), nullptr));
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"taken.ini"});
 }
 
@@ -510,28 +603,49 @@ TEST_F(SettingsFile, SaveOnAFullDiskKeepsTheOldFile) {
     rlimit small = saved;
     small.rlim_cur = 100;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = saveSettingsFile(PatternSettings(), path.c_str(), &extras_);
+    const SaveResult result = saveSettingsFile(PatternSettings(), path.c_str(), &extras_);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(ok);
+    EXPECT_EQ(result, SaveResult::Failed);
     EXPECT_EQ(testutil::readFile(path), old);
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"pallodex.ini"});
 }
 
 TEST_F(SettingsFile, StreamReaderReportsFailures) {
-    // Reading from a stream that refuses reads.
+    // A stream that refuses reads changes nothing.
     const std::string path = dir_ + "/x.ini";
     testutil::writeFile(path, "hue=1\n");
     std::FILE* writeOnly = std::fopen(path.c_str(), "ab");
     ASSERT_NE(writeOnly, nullptr);
-    PatternSettings s;
-    EXPECT_FALSE(readSettings(s, writeOnly, nullptr));
+    PatternSettings s = nonDefaultSettings();
+    std::string error;
+    EXPECT_EQ(loadSettingsStream(s, writeOnly, nullptr, &error), LoadResult::Failed);
     std::fclose(writeOnly);
-    EXPECT_EQ(s, PatternSettings());
+    EXPECT_EQ(s, nonDefaultSettings());
+    EXPECT_FALSE(error.empty());
 
     std::FILE* good = std::fopen(path.c_str(), "rb");
     ASSERT_NE(good, nullptr);
-    EXPECT_TRUE(readSettings(s, good, nullptr));
+    EXPECT_EQ(loadSettingsStream(s, good, nullptr), LoadResult::Loaded);
     std::fclose(good);
-    EXPECT_EQ(s.hue, 1);
+    EXPECT_EQ(s, defaultsWith({{"hue", 1}}));
+}
+
+TEST_F(SettingsFile, ReadOnlyFileIsKeptAsTheUserPinnedIt) {
+    const std::string path = dir_ + "/pallodex.ini";
+    testutil::writeFile(path, "hue=7\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    EXPECT_EQ(saveSettingsFile(PatternSettings(), path.c_str(), &extras_), SaveResult::KeptReadOnly);
+    EXPECT_EQ(testutil::readFile(path), "hue=7\r\n");
+    EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"pallodex.ini"});
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+
+    // Any write bit makes it the program's to replace, keeping the bits.
+    ASSERT_EQ(chmod(path.c_str(), 0604), 0);
+    EXPECT_EQ(saveSettingsFile(PatternSettings(), path.c_str(), &extras_), SaveResult::Written);
+    EXPECT_EQ(testutil::readFile(path), settingsText(PatternSettings(), &extras_));
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
 }

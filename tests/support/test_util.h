@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -40,14 +41,18 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-// The names in a folder, without "." entries and hidden files.
+// The names in a folder, hidden ones included (a leftover temporary file may
+// well be hidden), without "." and "..", sorted.
 inline std::vector<std::string> listDir(const std::string& dir) {
     std::vector<std::string> names;
     if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
         closedir(d);
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -56,11 +61,14 @@ inline bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// Runs a shell command line; stdout and stderr are captured separately.
+// Runs a shell command line in workDir; the standard output and error of the
+// whole line (pipes, redirections and background jobs of its own included)
+// are captured separately.
 inline RunResult run(const std::string& commandLine, const std::string& workDir) {
     RunResult r;
     const std::string outFile = workDir + "/.stdout", errFile = workDir + "/.stderr";
-    const std::string full = "cd '" + workDir + "' && " + commandLine + " >'" + outFile + "' 2>'" + errFile + "'";
+    const std::string full =
+        "cd '" + workDir + "' && { " + commandLine + "\n} >'" + outFile + "' 2>'" + errFile + "'";
     int status = std::system(full.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = readFile(outFile);

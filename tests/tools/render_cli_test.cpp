@@ -166,7 +166,7 @@ TEST(RenderCli, SetLinesApplyAfterTheFileAndPrintSettingsShowsTheSavedFile) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     PatternSettings s;
     s.base_r = 5, s.hue = 20, s.min_g = 100, s.max_g = 100, s.mode_b = -1;  // max_g raised to min_g
-    ASSERT_TRUE(saveSettingsFile(s, (dir + "/expected.ini").c_str(), nullptr));
+    ASSERT_EQ(saveSettingsFile(s, (dir + "/expected.ini").c_str(), nullptr), SaveResult::Written);
     EXPECT_EQ(r.out, testutil::readFile(dir + "/expected.ini"));
     EXPECT_EQ(r.out.rfind("base_r=5\r\nbase_g=0\r\n", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\r\nmax_g=100\r\n"), std::string::npos);
