@@ -19,11 +19,13 @@ inline std::uint32_t packPixel(std::int32_t r, std::int32_t g, std::int32_t b) {
 void renderReference(const PatternSettings& s, std::uint32_t* pixels);
 
 struct RenderOptions {
-    int threads = 0;                         // 0: every hardware thread
-    std::atomic<int>* rowsDone = nullptr;    // advanced as rows complete
+    int threads = 0;                              // 0: every hardware thread
+    std::atomic<int>* rowsDone = nullptr;         // advanced as rows complete
+    const std::atomic<bool>* cancel = nullptr;    // set by another thread to stop the render early
 };
 
 // Fills pixels (s.bmpw x s.bmph entries) with the image of s; the same pixels
-// as renderReference, for any thread count.
-void renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
+// as renderReference, for any thread count. Returns false when opt.cancel
+// stopped it first; the pixels are then incomplete.
+bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt = {});

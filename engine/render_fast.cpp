@@ -437,10 +437,13 @@ void renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row) {
 // one of them). Every pixel depends only on its own position, so which worker
 // renders which row does not change the image.
 template <class RowFn>
-void forEachRow(int threads, std::int32_t height, std::atomic<int>* rowsDone, const RowFn& renderOne) {
+bool forEachRow(int threads, std::int32_t height, const RenderOptions& opt, const RowFn& renderOne) {
     std::atomic<std::int32_t> next{0};
+    std::atomic<int>* rowsDone = opt.rowsDone;
+    const std::atomic<bool>* cancel = opt.cancel;
     auto work = [&](int worker) {
         for (;;) {
+            if (cancel && cancel->load(std::memory_order_relaxed)) return;
             const std::int32_t y = next.fetch_add(1, std::memory_order_relaxed);
             if (y >= height) return;
             renderOne(worker, y);
@@ -457,6 +460,7 @@ void forEachRow(int threads, std::int32_t height, std::atomic<int>* rowsDone, co
     }
     work(0);
     for (auto& th : pool) th.join();
+    return !(cancel && cancel->load(std::memory_order_relaxed));
 }
 
 int threadCount(int requested, std::int32_t height) {
@@ -490,10 +494,10 @@ SampleContribution sampleContribution(std::int32_t folded, std::int32_t posteriz
     return {finish(down), finish(i32::add(down, s)), threshold};
 }
 
-void renderImageWithTableLimit(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
+bool renderImageWithTableLimit(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
                                std::int64_t maxTableSamples) {
     const std::int32_t height = s.bmph, width = s.bmpw;
-    if (height <= 0) return;
+    if (height <= 0) return true;
     const int threads = threadCount(opt.threads, height);
 
     // Accuracy below 1 never reaches a render (validate repairs it); it keeps
@@ -512,16 +516,15 @@ void renderImageWithTableLimit(const PatternSettings& s, std::uint32_t* pixels, 
         }
     }
     if (fast) {
-        forEachRow(threads, height, opt.rowsDone, [&](int worker, std::int32_t y) {
+        return forEachRow(threads, height, opt, [&](int worker, std::int32_t y) {
             renderRow(plan, scratch[static_cast<std::size_t>(worker)], y,
                       pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width));
         });
-    } else {
-        forEachRow(threads, height, opt.rowsDone,
-                   [&](int, std::int32_t y) { renderReferenceRows(s, pixels, y, y + 1, nullptr); });
     }
+    return forEachRow(threads, height, opt,
+                      [&](int, std::int32_t y) { renderReferenceRows(s, pixels, y, y + 1, nullptr); });
 }
 
-void renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
-    renderImageWithTableLimit(s, pixels, opt, kMaxFastTableSamples);
+bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
+    return renderImageWithTableLimit(s, pixels, opt, kMaxFastTableSamples);
 }

@@ -18,7 +18,7 @@ constexpr std::int64_t kMaxFastTableSamples = std::int64_t{1} << 20;
 
 // renderImage with a chosen table limit, so that tests can reach the plain
 // path with small images.
-void renderImageWithTableLimit(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
+bool renderImageWithTableLimit(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
                                std::int64_t maxTableSamples);
 
 // What one sample contributes to its pixel, given its value after edge
