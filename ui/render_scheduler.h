@@ -1,0 +1,62 @@
+// Renders on a worker thread, one at a time, newest request first: a request
+// made while another render runs stops that render at its next row and takes
+// its place, so that a burst of changes never queues up renders nobody will
+// see. The window thread asks, and later takes the finished image; it never
+// waits for a render. Free of Windows headers so that it is tested on any host.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "pattern_settings.h"
+
+class RenderScheduler {
+public:
+    struct Result {
+        std::uint64_t ticket = 0;
+        PatternSettings settings;
+        std::vector<std::uint32_t> pixels;  // bmpw x bmph, 0x00BBGGRR; empty when memory ran out
+    };
+
+    struct Status {
+        bool busy = false;          // the newest request is waiting or rendering
+        std::uint64_t ticket = 0;   // the newest request
+        std::int32_t rowsDone = 0;  // of the newest request's render
+        std::int32_t rows = 0;
+        std::chrono::steady_clock::time_point since;  // when the newest request was made
+    };
+
+    // finished runs on the worker thread whenever the newest request's image
+    // is ready to be taken; it must be quick and safe to call from any thread
+    // (posting a window message is). threads: render threads, 0 for all.
+    explicit RenderScheduler(std::function<void()> finished, int threads = 0);
+    // Stops the worker (see shutdown).
+    ~RenderScheduler();
+    RenderScheduler(const RenderScheduler&) = delete;
+    RenderScheduler& operator=(const RenderScheduler&) = delete;
+
+    // Asks for the image of s; returns the request's ticket. An older request
+    // still waiting is dropped, an older render still running is stopped;
+    // asking again for the image already waiting or rendering changes nothing.
+    std::uint64_t request(const PatternSettings& s);
+    // Drops the waiting request and stops the running render; nothing of
+    // either will be delivered.
+    void cancel();
+    // Moves the newest request's finished image into out. False when there is
+    // none: not finished yet, or superseded before it could be taken.
+    bool take(Result& out);
+    Status status() const;
+
+    // Cancels everything and waits up to timeout for the worker to end. A
+    // worker still busy after that (a render that cannot stop in time) is
+    // left to end on its own; it only touches state it shares ownership of.
+    // Returns whether the worker ended.
+    bool shutdown(std::chrono::milliseconds timeout);
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+};
