@@ -2,7 +2,9 @@
 
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "keyboard.h"
 
@@ -43,16 +45,33 @@ struct KeyStep {
 
 }  // namespace
 
-TEST(Keyboard, DigitRowRaisesAndRowBelowLowersTheNineAmounts) {
-    const KeyStep steps[] = {
-        {'1', "base_r", 8}, {'2', "base_g", 8}, {'3', "base_b", 8}, {'4', "vx_r", 8}, {'5', "vx_g", 8},
-        {'6', "vx_b", 8},   {'7', "vy_r", 8},   {'8', "vy_g", 8},   {'9', "vy_b", 8},
-        {'Q', "base_r", -8}, {'W', "base_g", -8}, {'E', "base_b", -8}, {'R', "vx_r", -8}, {'T', "vx_g", -8},
-        {'Y', "vx_b", -8},   {'U', "vy_r", -8},   {'I', "vy_g", -8},   {'O', "vy_b", -8},
-    };
-    const PatternSettings defaults;
-    for (const KeyStep& st : steps)
-        expectStep(st.key, defaults, st.field, field(defaults, st.field) + st.amount);
+TEST(Keyboard, EachDigitRaisesOneAmountByEightAndTheKeyBelowItLowersItAgain) {
+    // On the keyboard the letter row sits under the digits: 1 over Q, ..., 9 over O.
+    const char digits[] = "123456789", below[] = "QWERTYUIO";
+    const char* const channels[] = {"_r", "_g", "_b"};
+    PatternSettings start;
+    start.base_r = 40, start.vx_g = -7, start.vy_b = 1000;
+    std::set<std::string> raised;
+    for (int i = 0; i < 9; ++i) {
+        PatternSettings s = start;
+        std::int8_t tile = 1;
+        ASSERT_EQ(applyKey(static_cast<unsigned>(digits[i]), s, tile), KeyEffect::Settings) << digits[i];
+        std::vector<std::string> changed;
+        for (const ParamKey& k : kParamKeys)
+            if (getParam(s, k) != getParam(start, k)) changed.push_back(k.name);
+        ASSERT_EQ(changed.size(), 1u) << digits[i];
+        const std::string name = changed[0];
+        EXPECT_EQ(field(s, name.c_str()), field(start, name.c_str()) + 8) << digits[i];
+        // One of the nine amounts, and the three keys of a group are red,
+        // green and blue in that order.
+        EXPECT_TRUE(name.rfind("base_", 0) == 0 || name.rfind("vx_", 0) == 0 || name.rfind("vy_", 0) == 0) << name;
+        EXPECT_EQ(name.substr(name.size() - 2), channels[i % 3]) << digits[i];
+        raised.insert(name);
+        ASSERT_EQ(applyKey(static_cast<unsigned>(below[i]), s, tile), KeyEffect::Settings) << below[i];
+        EXPECT_EQ(s, start) << below[i] << " does not undo " << digits[i];
+        EXPECT_EQ(tile, 1);
+    }
+    EXPECT_EQ(raised.size(), 9u) << "two digits raise the same amount";
 }
 
 TEST(Keyboard, OffsetAndPositionKeysStepByFour) {
