@@ -17,6 +17,9 @@
 #define IDM_COPY 32774
 #define IDM_SAVE_INFO 32775
 #define IDM_LOAD_INFO 32776
+#define IDM_WALLPAPER 32777
+#define IDM_UNDO 32778
+#define IDM_REDO 32779
 
 // Colour-scheme dialog controls.
 #define IDC_VX_R 1000

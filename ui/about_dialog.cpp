@@ -1,7 +1,7 @@
-// The About box (template 103): icon, name, version and rights line.
+// The About box (IDD_ABOUTBOX): icon, name, version and rights line.
 #include <windows.h>
 
-#include "app.h"
+#include "dialogs.h"
 
 INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

@@ -52,7 +52,7 @@ void writeDialogFields(const PatternSettings& s, const DialogAccess& io) {
         io.setText(io.ctx, e.id, text);
     }
     for (const DialogCombo& c : kDialogCombos)
-        io.fillCombo(io.ctx, c.id, c.kind, static_cast<std::int8_t>(getParam(s, *findParamKey(c.key))));
+        io.setChoice(io.ctx, c.id, c.kind, static_cast<std::int8_t>(getParam(s, *findParamKey(c.key))));
 }
 
 void readDialogFields(PatternSettings& s, const DialogAccess& io) {
@@ -65,6 +65,6 @@ void readDialogFields(PatternSettings& s, const DialogAccess& io) {
     }
     // setParam keeps the low byte for the byte fields: -1 (no selection)
     // becomes -1, which the engine treats as Loop or Proportional.
-    for (const DialogCombo& c : kDialogCombos) setParam(s, *findParamKey(c.key), io.getSelection(io.ctx, c.id));
+    for (const DialogCombo& c : kDialogCombos) setParam(s, *findParamKey(c.key), io.getChoice(io.ctx, c.id));
     s.validate();
 }

@@ -52,9 +52,9 @@ struct DialogAccess {
     void (*getText)(void* ctx, int id, char* buffer, int size);
     // Refills the combo box with the texts of kind and selects value (a value
     // outside the list selects nothing).
-    void (*fillCombo)(void* ctx, int id, ComboKind kind, std::int8_t value);
+    void (*setChoice)(void* ctx, int id, ComboKind kind, std::int8_t value);
     // The selected list index, -1 when nothing is selected.
-    int (*getSelection)(void* ctx, int id);
+    int (*getChoice)(void* ctx, int id);
 };
 
 // Puts every field into its control, as a signed decimal number or as the

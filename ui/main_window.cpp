@@ -1,23 +1,38 @@
 // Entry point, main window and menu commands.
+//
+// Renders run on a worker thread (RenderScheduler); this thread asks for them
+// and takes the finished image when the worker posts kRenderedMessage, so the
+// window keeps painting, opening menus and dialogs, and quitting while a
+// render runs. Every GDI object of the window (the image surface included)
+// is touched on this thread only.
 #include <windows.h>
 #include <commdlg.h>
 
-#include "app.h"
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "dialogs.h"
+#include "export_commands.h"
+#include "file_dialog.h"
+#include "file_system.h"
+#include "history.h"
 #include "keyboard.h"
+#include "render_scheduler.h"
 #include "resource.h"
 #include "settings_file.h"
+#include "surface.h"
 
 HINSTANCE g_hInst;
 HWND g_hWnd;
 PatternSettings g_settings;
 std::int8_t g_tileView = 1;
-std::int32_t g_bitmapFilterIndex = 1;
-char g_startDir[MAX_PATH];
+std::int32_t g_bitmapFilterIndex = 1;  // 1: 24-bit, 2: 256 colours, 3: PNG
+std::string g_startDir;
 char g_infoFileName[MAX_PATH];
 char g_bitmapFileName[MAX_PATH];
 
-// The sizes a 32-bit program hands to Windows in the cbSize-style fields.
-static_assert(sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA with the Windows 2000 fields");
 static_assert(sizeof(MENUITEMINFOA) == 48, "MENUITEMINFOA with hbmpItem");
 static_assert(sizeof(WNDCLASSEXA) == 48, "WNDCLASSEXA");
 
@@ -25,29 +40,200 @@ namespace {
 
 const char kOwnSettingsFile[] = "pallodex.ini";
 
+// Posted by the render worker when an image is ready to be taken.
+constexpr UINT kRenderedMessage = WM_APP + 1;
+// Drives the progress shown in the title while a render runs.
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT kProgressTickMs = 50;
+// A render that ends sooner than this shows no progress at all.
+constexpr auto kProgressDelay = std::chrono::milliseconds(150);
+// Quitting stops a running render; this long is it waited for.
+constexpr auto kQuitWait = std::chrono::milliseconds(100);
+
 char g_title[100];
 char g_className[100];
+
+ImageSurface g_surface;
+std::unique_ptr<RenderScheduler> g_renderer;
+History g_history;
+
+// Set when Esc stopped a render with no image to fall back on; the title says
+// so until an image arrives.
+bool g_renderStopped = false;
+bool g_busyCursor = false;  // the background-busy cursor is showing
+std::string g_shownTitle;
+
+// An export command that waits for the image of the current settings.
+enum class WaitingExport { None, SaveFile, Copy, Wallpaper };
+WaitingExport g_waitingExport = WaitingExport::None;
 
 OwnFileExtras ownFileExtras() { return OwnFileExtras{&g_tileView, &g_bitmapFilterIndex}; }
 
 void invalidate(HWND hwnd, bool erase) { InvalidateRect(hwnd, nullptr, erase ? TRUE : FALSE); }
 
-}  // namespace
+ViewState currentView() { return ViewState{g_settings, g_tileView}; }
 
-void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* fileName, const char* defaultExtension) {
-    const DWORD n = GetCurrentDirectoryA(MAX_PATH, d.initialDir);
-    if (n == 0 || n >= MAX_PATH) d.initialDir[0] = '\0';
-    d.ofn = OPENFILENAMEA{};
-    d.ofn.lStructSize = sizeof d.ofn;
-    d.ofn.hwndOwner = owner;
-    d.ofn.lpstrFilter = filter;
-    d.ofn.lpstrFile = fileName;
-    d.ofn.nMaxFile = MAX_PATH;
-    d.ofn.lpstrInitialDir = d.initialDir[0] ? d.initialDir : nullptr;
-    d.ofn.lpstrDefExt = defaultExtension;
+bool surfaceShows(const PatternSettings& s) { return g_surface.hasImage() && g_surface.settings() == s; }
+
+void setTitle(HWND hwnd, const std::string& title) {
+    if (title == g_shownTitle) return;
+    g_shownTitle = title;
+    SetWindowTextA(hwnd, title.c_str());
 }
 
-namespace {
+// Sets the cursor at once if the pointer is over the client area; otherwise
+// WM_SETCURSOR does it when the pointer gets there.
+void refreshCursor(HWND hwnd) {
+    POINT p;
+    if (!GetCursorPos(&p) || WindowFromPoint(p) != hwnd) return;
+    SendMessageA(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                 MAKELPARAM(SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), WM_MOUSEMOVE));
+}
+
+// Title and cursor after the render state changed, and on every timer tick
+// while a render runs: progress once the render has taken a moment.
+void updateRenderState(HWND hwnd) {
+    const RenderScheduler::Status st = g_renderer->status();
+    const bool showProgress = st.busy && std::chrono::steady_clock::now() - st.since >= kProgressDelay;
+    if (showProgress) {
+        const int percent = st.rows > 0 ? static_cast<int>(100LL * st.rowsDone / st.rows) : 0;
+        char text[160];
+        std::snprintf(text, sizeof text, "%s ― 描画中 %d%%  (Escで中止)", g_title, percent);
+        setTitle(hwnd, text);
+    } else if (!st.busy && g_renderStopped) {
+        setTitle(hwnd, std::string(g_title) + " ― 中止");
+    } else if (!st.busy) {
+        setTitle(hwnd, g_title);
+    }
+    if (!st.busy) KillTimer(hwnd, kProgressTimer);
+    const bool busyCursor = showProgress || g_waitingExport != WaitingExport::None;
+    if (busyCursor != g_busyCursor) {
+        g_busyCursor = busyCursor;
+        refreshCursor(hwnd);
+    }
+}
+
+// Brings the surface to the image of s: at once if it already shows it,
+// else by asking the worker, which stops whatever it was rendering.
+void showImageOf(HWND hwnd, const PatternSettings& s) {
+    if (surfaceShows(s)) {
+        g_renderer->cancel();
+    } else {
+        g_renderer->request(s);
+        SetTimer(hwnd, kProgressTimer, kProgressTickMs, nullptr);
+    }
+    updateRenderState(hwnd);
+}
+
+void updateTileCheck(HWND hwnd) {
+    HMENU menu = GetMenu(hwnd);
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE;
+    if (!GetMenuItemInfoA(menu, IDM_TILE, FALSE, &info)) return;
+    if (g_tileView)
+        info.fState |= MFS_CHECKED;
+    else
+        info.fState &= ~static_cast<UINT>(MFS_CHECKED);
+    SetMenuItemInfoA(menu, IDM_TILE, FALSE, &info);
+}
+
+// Puts a state from the history in place: the tile flag at once, the
+// parameters through a render.
+void restoreView(HWND hwnd, const ViewState& v) {
+    if (v.tileView != g_tileView) {
+        g_tileView = v.tileView;
+        updateTileCheck(hwnd);
+        invalidate(hwnd, true);
+    }
+    g_settings = v.settings;
+    showImageOf(hwnd, g_settings);
+}
+
+void undo(HWND hwnd) {
+    if (g_history.canUndo()) restoreView(hwnd, g_history.undo(currentView()));
+}
+
+void redo(HWND hwnd) {
+    if (g_history.canRedo()) restoreView(hwnd, g_history.redo(currentView()));
+}
+
+// Runs the export that waited, now that the surface shows the current settings.
+void runWaitingExport(HWND hwnd) {
+    const WaitingExport what = g_waitingExport;
+    g_waitingExport = WaitingExport::None;
+    updateRenderState(hwnd);
+    switch (what) {
+    case WaitingExport::SaveFile:
+        saveBitmapFile(hwnd, g_surface, g_bitmapFileName, g_bitmapFilterIndex);
+        break;
+    case WaitingExport::Copy:
+        copyImageToClipboard(hwnd, g_surface);
+        break;
+    case WaitingExport::Wallpaper:
+        setDesktopWallpaper(hwnd, g_surface, g_tileView != 0);
+        break;
+    case WaitingExport::None:
+        break;
+    }
+}
+
+// Exports read the image of the current settings, never a stale or half-drawn
+// one: if the surface does not show it yet, the export waits for the render.
+void exportCurrentImage(HWND hwnd, WaitingExport what) {
+    g_waitingExport = what;
+    if (surfaceShows(g_settings)) {
+        runWaitingExport(hwnd);
+        return;
+    }
+    if (!g_renderer->status().busy) showImageOf(hwnd, g_settings);
+    updateRenderState(hwnd);
+}
+
+void onRendered(HWND hwnd) {
+    RenderScheduler::Result result;
+    if (!g_renderer->take(result)) return;  // superseded after it was posted
+    if (!result.pixels.empty() && g_surface.fill(result.settings, std::move(result.pixels))) {
+        g_renderStopped = false;
+    } else {
+        // No memory for the image or its bitmap: the window shows its
+        // background and says the render stopped.
+        g_surface.clear();
+        g_renderStopped = true;
+        g_waitingExport = WaitingExport::None;
+    }
+    invalidate(hwnd, false);
+    updateRenderState(hwnd);
+    if (g_waitingExport != WaitingExport::None && surfaceShows(g_settings)) runWaitingExport(hwnd);
+}
+
+// Esc gives up a waiting export; otherwise it stops the running render by
+// undoing the changes the image on screen does not show yet, so that image
+// and settings agree again. With no image to go back to, the render just
+// stops.
+void onEscape(HWND hwnd) {
+    if (g_waitingExport != WaitingExport::None) {
+        g_waitingExport = WaitingExport::None;
+        updateRenderState(hwnd);
+        return;
+    }
+    if (!g_renderer->status().busy) return;
+    if (g_surface.hasImage()) {
+        History probe = g_history;
+        ViewState v = currentView();
+        while (v.settings != g_surface.settings() && probe.canUndo()) v = probe.undo(v);
+        if (v.settings == g_surface.settings()) {
+            g_history = probe;
+            restoreView(hwnd, v);
+            return;
+        }
+    }
+    g_renderer->cancel();
+    g_surface.clear();
+    g_renderStopped = true;
+    invalidate(hwnd, true);
+    updateRenderState(hwnd);
+}
 
 // Both info-file dialogs share their set-up; the file name buffer is kept so
 // that the next dialog offers the last file again. The dialogs may change the
@@ -64,133 +250,210 @@ bool chooseInfoFile(HWND owner, bool forSaving) {
         ofn.Flags = OFN_OVERWRITEPROMPT;
         return GetSaveFileNameA(&ofn) != 0;
     }
-    ofn.Flags = OFN_FILEMUSTEXIST;
+    // An info file is only ever read: the read-only box would mean nothing.
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     return GetOpenFileNameA(&ofn) != 0;
 }
 
-void createSurface(HWND hwnd) {
-    HDC windowDC = GetDC(hwnd);
-    g_memDC = CreateCompatibleDC(windowDC);
-    HBITMAP first = CreateCompatibleBitmap(windowDC, 1, 1);
-    g_initialBitmap = static_cast<HBITMAP>(SelectObject(g_memDC, first));
-    ReleaseDC(hwnd, windowDC);
-}
+void showTrial(const PatternSettings& trial) { showImageOf(g_hWnd, trial); }
 
-void destroySurface() {
-    if (!g_memDC) return;
-    DeleteObject(SelectObject(g_memDC, g_initialBitmap));
-    DeleteDC(g_memDC);
-    g_memDC = nullptr;
-    g_initialBitmap = nullptr;
-    g_imageWidth = g_imageHeight = 0;
+// Commands that change the parameters or the tile flag, or export, wait while
+// an export waits: the image it is to take must stay the one asked for.
+bool blockedByWaitingExport(WORD command) {
+    if (g_waitingExport == WaitingExport::None) return false;
+    return command != IDM_ABOUT && command != IDM_EXIT;
 }
 
 LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (LOWORD(wParam)) {
+    const WORD command = LOWORD(wParam);
+    if (blockedByWaitingExport(command)) {
+        MessageBeep(MB_OK);
+        return 0;
+    }
+    switch (command) {
     case IDM_ABOUT:
         DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
         return 0;
     case IDM_EXIT:
         DestroyWindow(hwnd);
         return 0;
-    case IDM_COLOR:
-        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd, ColorDlgProc, 0);
+    case IDM_COLOR: {
+        const ViewState before = currentView();
+        ColorDialogParams params{&g_settings, showTrial};
+        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd, ColorDlgProc, reinterpret_cast<LPARAM>(&params));
+        g_history.record(before, currentView());
         // Whatever closed the dialog: this also replaces an uncommitted
         // trial-run image with the committed one.
-        render(g_settings);
+        showImageOf(hwnd, g_settings);
         invalidate(hwnd, false);
         return 0;
+    }
     case IDM_SAVE_BITMAP:
-        saveBitmapFile(g_memDC, g_settings.bmpw, g_settings.bmph);
+        if (chooseBitmapFile(hwnd, g_bitmapFilterIndex, g_bitmapFileName))
+            exportCurrentImage(hwnd, WaitingExport::SaveFile);
         return 0;
-    case IDM_TILE:
+    case IDM_COPY:
+        exportCurrentImage(hwnd, WaitingExport::Copy);
+        return 0;
+    case IDM_WALLPAPER:
+        exportCurrentImage(hwnd, WaitingExport::Wallpaper);
+        return 0;
+    case IDM_TILE: {
         // Only the arrangement changes: no new render, but the white
         // background must show again when tiling is switched off.
+        const ViewState before = currentView();
         g_tileView = g_tileView ? 0 : 1;
+        g_history.record(before, currentView());
         updateTileCheck(hwnd);
         invalidate(hwnd, true);
         return 0;
-    case IDM_COPY:
-        copyImageToClipboard(hwnd, g_memDC, g_settings.bmpw, g_settings.bmph);
-        return 0;
+    }
     case IDM_SAVE_INFO:
         if (chooseInfoFile(hwnd, true)) saveSettingsFile(g_settings, g_infoFileName, nullptr);
         return 0;
     case IDM_LOAD_INFO:
         if (chooseInfoFile(hwnd, false)) {
-            loadSettingsFile(g_settings, g_infoFileName, nullptr);
-            render(g_settings);
+            const ViewState before = currentView();
+            // A file without a single setting (a picture chosen by mistake)
+            // must not wipe what the user has.
+            if (loadSettingsFile(g_settings, g_infoFileName, nullptr) == LoadResult::NoSettings) {
+                showError(hwnd, "設定を読み込めませんでした。");
+                return 0;
+            }
+            g_history.record(before, currentView());
+            showImageOf(hwnd, g_settings);
             invalidate(hwnd, false);
         }
+        return 0;
+    case IDM_UNDO:
+        undo(hwnd);
+        return 0;
+    case IDM_REDO:
+        redo(hwnd);
         return 0;
     default:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
+}
+
+void onKey(HWND hwnd, unsigned key) {
+    if (key == VK_ESCAPE) {
+        onEscape(hwnd);
+        return;
+    }
+    if (g_waitingExport != WaitingExport::None) return;
+    const ViewState before = currentView();
+    const KeyEffect effect = applyKey(key, g_settings, g_tileView);
+    if (effect == KeyEffect::None) return;
+    g_history.record(before, currentView());
+    if (effect == KeyEffect::TileToggled) updateTileCheck(hwnd);
+    showImageOf(hwnd, g_settings);
+    invalidate(hwnd, false);
+}
+
+bool onCreate(HWND hwnd) {
+    g_hWnd = hwnd;
+    g_startDir = fsys::currentDirectory();
+    const OwnFileExtras extras = ownFileExtras();
+    loadSettingsFile(g_settings, kOwnSettingsFile, &extras);
+    if (!g_surface.create(hwnd)) return false;
+    g_renderer = std::make_unique<RenderScheduler>([hwnd] { PostMessageA(hwnd, kRenderedMessage, 0, 0); });
+    updateTileCheck(hwnd);
+    // The first render runs while the window appears: a slow one never keeps
+    // the user from the window, its menu, or quitting.
+    showImageOf(hwnd, g_settings);
+    return true;
+}
+
+void onDestroy() {
+    g_surface.destroy();
+    // A window that never got going (WM_CREATE failed) has nothing to save.
+    if (!g_renderer) return;
+    // A running render is stopped, not waited for: quitting is immediate. A
+    // worker that cannot stop in time is left to the end of the process.
+    if (!g_renderer->shutdown(kQuitWait)) static_cast<void>(g_renderer.release());
+    KillTimer(g_hWnd, kProgressTimer);
+    // The own file's dir line may have moved us; the file belongs in the
+    // folder the program was started from.
+    if (!g_startDir.empty()) fsys::setCurrentDirectory(g_startDir);
+    const OwnFileExtras extras = ownFileExtras();
+    // A read-only own file is the user's way of pinning the parameters: it
+    // is left alone without a word. Any other failure loses this run's
+    // parameters, which the user must hear about.
+    if (saveSettingsFile(g_settings, kOwnSettingsFile, &extras) == SaveResult::Failed) {
+        char full[MAX_PATH];
+        const DWORD n = GetFullPathNameA(kOwnSettingsFile, MAX_PATH, full, nullptr);
+        const std::string text = std::string("設定を保存できませんでした。\n") +
+                                 (n > 0 && n < MAX_PATH ? full : kOwnSettingsFile);
+        // The window is on its way out: the box has no owner.
+        MessageBoxA(nullptr, text.c_str(), "エラー", MB_OK);
+    }
+    PostQuitMessage(0);
 }
 
 }  // namespace
 
-void updateTileCheck(HWND hwnd) {
-    HMENU menu = GetMenu(hwnd);
-    MENUITEMINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_STATE;
-    if (!GetMenuItemInfoA(menu, IDM_TILE, FALSE, &info)) return;
-    if (g_tileView)
-        info.fState |= MFS_CHECKED;
-    else
-        info.fState &= ~static_cast<UINT>(MFS_CHECKED);
-    SetMenuItemInfoA(menu, IDM_TILE, FALSE, &info);
-}
-
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE: {
-        g_hWnd = hwnd;
-        const DWORD n = GetCurrentDirectoryA(MAX_PATH, g_startDir);
-        if (n == 0 || n >= MAX_PATH) g_startDir[0] = '\0';
-        const OwnFileExtras extras = ownFileExtras();
-        loadSettingsFile(g_settings, kOwnSettingsFile, &extras);
-        createSurface(hwnd);
-        render(g_settings);
-        updateTileCheck(hwnd);
+    case WM_CREATE:
+        // -1 makes CreateWindowExA fail, and WinMain says so.
+        return onCreate(hwnd) ? 0 : -1;
+    case WM_DESTROY:
+        onDestroy();
         return 0;
-    }
-    case WM_DESTROY: {
-        // The own file's dir line may have moved us; the file belongs in
-        // the folder the program was started from.
-        if (g_startDir[0]) SetCurrentDirectoryA(g_startDir);
-        const OwnFileExtras extras = ownFileExtras();
-        saveSettingsFile(g_settings, kOwnSettingsFile, &extras);
-        destroySurface();
-        PostQuitMessage(0);
-        return 0;
-    }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC hdc = BeginPaint(hwnd, &ps);
-        paint(hdc);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        g_surface.paint(hdc, client, g_tileView != 0);
         EndPaint(hwnd, &ps);
         return 0;
     }
-    case WM_KEYDOWN: {
-        const KeyEffect effect = applyKey(LOWORD(wParam), g_settings, g_tileView);
-        if (effect == KeyEffect::None) return 0;
-        if (effect == KeyEffect::TileToggled) updateTileCheck(hwnd);
-        render(g_settings);
-        invalidate(hwnd, false);
+    case WM_KEYDOWN:
+        onKey(hwnd, LOWORD(wParam));
         return 0;
-    }
     case WM_COMMAND:
         return onCommand(hwnd, message, wParam, lParam);
+    case WM_INITMENUPOPUP: {
+        HMENU menu = reinterpret_cast<HMENU>(wParam);
+        EnableMenuItem(menu, IDM_UNDO, MF_BYCOMMAND | (g_history.canUndo() ? MF_ENABLED : MF_GRAYED));
+        EnableMenuItem(menu, IDM_REDO, MF_BYCOMMAND | (g_history.canRedo() ? MF_ENABLED : MF_GRAYED));
+        return 0;
+    }
+    case kRenderedMessage:
+        onRendered(hwnd);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kProgressTimer) {
+            updateRenderState(hwnd);
+            return 0;
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case WM_SETCURSOR:
+        if (g_busyCursor && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorA(nullptr, g_waitingExport != WaitingExport::None ? IDC_WAIT : IDC_APPSTARTING));
+            return TRUE;
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     default:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 
+namespace {
+
+int failStart(const char* text) {
+    MessageBoxA(nullptr, text, "エラー", MB_OK);
+    return 1;
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     LoadStringA(hInstance, IDS_APP_TITLE, g_title, sizeof g_title);
     LoadStringA(hInstance, IDC_PALLODEX, g_className, sizeof g_className);
+    g_shownTitle = g_title;
 
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -202,12 +465,12 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszMenuName = MAKEINTRESOURCEA(IDC_PALLODEX);
     wc.lpszClassName = g_className;
-    RegisterClassExA(&wc);
+    if (!RegisterClassExA(&wc)) return failStart("ウィンドウクラスを登録できませんでした。");
 
     g_hInst = hInstance;
     g_hWnd = CreateWindowExA(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                              nullptr, nullptr, hInstance, nullptr);
-    if (!g_hWnd) return 0;
+    if (!g_hWnd) return failStart("ウィンドウを作成できませんでした。");
     ShowWindow(g_hWnd, nCmdShow);
     UpdateWindow(g_hWnd);
 

@@ -1,73 +1,127 @@
-// The image surface: a screen-compatible memory DC holding the current image,
-// filled from the engine's pixel buffer and drawn into the main window.
-#include <windows.h>
-
-#include <vector>
-
-#include "app.h"
-#include "render.h"
-
-HDC g_memDC;
-HBITMAP g_initialBitmap;
-int g_imageWidth;
-int g_imageHeight;
+#include "surface.h"
 
 namespace {
 
-// Replaces the surface's bitmap with one of the new size. g_initialBitmap is
-// the memory DC's own original bitmap, selected back in whenever the bitmap
-// in use has to be deselected to be deleted.
-// If no bitmap of that size can be had, the surface is left empty (0 x 0) and
-// the next render tries again.
-bool resizeSurface(int width, int height) {
-    HBITMAP fresh = CreateCompatibleBitmap(g_memDC, width, height);
-    DeleteObject(SelectObject(g_memDC, g_initialBitmap));
-    if (!fresh) {
-        g_imageWidth = g_imageHeight = 0;
-        return false;
-    }
-    g_initialBitmap = static_cast<HBITMAP>(SelectObject(g_memDC, fresh));
-    g_imageWidth = width;
-    g_imageHeight = height;
-    return true;
+// The engine packs red in the low byte; a 32-bit DIB wants blue there. The
+// swap is its own inverse.
+void swapRedBlue(std::uint32_t* p, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        p[i] = (p[i] & 0x0000FF00u) | ((p[i] & 0xFFu) << 16) | ((p[i] >> 16) & 0xFFu);
+}
+
+BITMAPINFO topDownInfo(int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first, as the engine writes it
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
 }
 
 }  // namespace
 
-void render(const PatternSettings& s) {
-    if (!g_memDC) return;
-    if ((g_imageWidth != s.bmpw || g_imageHeight != s.bmph) && !resizeSurface(s.bmpw, s.bmph)) return;
-
-    std::vector<std::uint32_t> pixels = renderImage(s);
-    // The engine packs red in the low byte; a 32-bit DIB wants blue there.
-    for (std::uint32_t& p : pixels) p = (p & 0x0000FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
-
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = s.bmpw;
-    info.bmiHeader.biHeight = -s.bmph;  // top row first, as the engine writes it
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    // One call for the whole image; the device converts to the screen's
-    // format, which keeps every colour on displays of 24 bits and more.
-    SetDIBitsToDevice(g_memDC, 0, 0, s.bmpw, s.bmph, 0, 0, 0, s.bmph, pixels.data(), &info, DIB_RGB_COLORS);
+bool ImageSurface::create(HWND window) {
+    HDC windowDC = GetDC(window);
+    if (!windowDC) return false;
+    dc_ = CreateCompatibleDC(windowDC);
+    // A colour bitmap stays selected from now on: a compatible bitmap made
+    // from a memory DC takes the format of the bitmap selected into it, and
+    // the DC's own one is monochrome.
+    HBITMAP first = dc_ ? CreateCompatibleBitmap(windowDC, 1, 1) : nullptr;
+    ReleaseDC(window, windowDC);
+    if (!first) {
+        destroy();
+        return false;
+    }
+    initialBitmap_ = static_cast<HBITMAP>(SelectObject(dc_, first));
+    width_ = height_ = 0;
+    return true;
 }
 
-void paint(HDC hdc) {
-    RECT client;
-    GetClientRect(g_hWnd, &client);
-    if (g_imageWidth <= 0 || g_imageHeight <= 0) return;
-    if (!g_tileView) {
+void ImageSurface::destroy() {
+    if (!dc_) return;
+    if (initialBitmap_) DeleteObject(SelectObject(dc_, initialBitmap_));
+    DeleteDC(dc_);
+    dc_ = nullptr;
+    initialBitmap_ = nullptr;
+    width_ = height_ = 0;
+}
+
+bool ImageSurface::resize(int width, int height) {
+    HBITMAP fresh = CreateCompatibleBitmap(dc_, width, height);
+    if (!fresh) return false;  // the old bitmap stays selected, so the next try is in colour too
+    DeleteObject(SelectObject(dc_, fresh));
+    return true;
+}
+
+bool ImageSurface::fill(const PatternSettings& s, std::vector<std::uint32_t>&& pixels) {
+    if (!dc_ || s.bmpw <= 0 || s.bmph <= 0) return false;
+    const std::size_t count = static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph);
+    if (pixels.size() != count) return false;
+    if (width_ != s.bmpw || height_ != s.bmph) {
+        width_ = height_ = 0;
+        if (!resize(s.bmpw, s.bmph)) return false;
+    }
+    swapRedBlue(pixels.data(), pixels.size());
+    const BITMAPINFO info = topDownInfo(s.bmpw, s.bmph);
+    // One call for the whole image; the device converts to the screen's
+    // format, which keeps every colour on displays of 24 bits and more.
+    if (!SetDIBitsToDevice(dc_, 0, 0, s.bmpw, s.bmph, 0, 0, 0, s.bmph, pixels.data(), &info, DIB_RGB_COLORS)) {
+        width_ = height_ = 0;
+        return false;
+    }
+    width_ = s.bmpw;
+    height_ = s.bmph;
+    settings_ = s;
+    return true;
+}
+
+void ImageSurface::clear() { width_ = height_ = 0; }
+
+void ImageSurface::paint(HDC hdc, const RECT& client, bool tiled) const {
+    if (!hasImage()) {
+        FillRect(hdc, &client, GetSysColorBrush(COLOR_WINDOW));
+        return;
+    }
+    if (!tiled) {
         FillRect(hdc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        BitBlt(hdc, 0, 0, g_imageWidth, g_imageHeight, g_memDC, 0, 0, SRCCOPY);
+        BitBlt(hdc, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
         return;
     }
     // One extra column and row cover the part tile at the right and bottom
     // edges; the tiles cover the whole client area, so no background fill.
-    const int columns = client.right / g_imageWidth + 1;
-    const int rows = client.bottom / g_imageHeight + 1;
+    const int columns = client.right / width_ + 1;
+    const int rows = client.bottom / height_ + 1;
     for (int c = 0; c < columns; ++c)
-        for (int r = 0; r < rows; ++r)
-            BitBlt(hdc, c * g_imageWidth, r * g_imageHeight, g_imageWidth, g_imageHeight, g_memDC, 0, 0, SRCCOPY);
+        for (int r = 0; r < rows; ++r) BitBlt(hdc, c * width_, r * height_, width_, height_, dc_, 0, 0, SRCCOPY);
+}
+
+bool ImageSurface::readPixels(std::vector<std::uint32_t>& pixels) const {
+    if (!hasImage()) return false;
+    pixels.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+    // GetDIBits wants the bitmap out of every DC while it reads, so the
+    // DC's own bitmap stands in for a moment.
+    HGDIOBJ image = SelectObject(dc_, initialBitmap_);
+    if (!image) return false;
+    BITMAPINFO info = topDownInfo(width_, height_);
+    const bool ok = GetDIBits(dc_, static_cast<HBITMAP>(image), 0, static_cast<UINT>(height_), pixels.data(), &info,
+                              DIB_RGB_COLORS) == height_;
+    SelectObject(dc_, image);
+    if (ok) swapRedBlue(pixels.data(), pixels.size());
+    return ok;
+}
+
+HBITMAP ImageSurface::copyBitmap() const {
+    if (!hasImage()) return nullptr;
+    HDC copyDC = CreateCompatibleDC(dc_);
+    HBITMAP copy = copyDC ? CreateCompatibleBitmap(dc_, width_, height_) : nullptr;
+    if (copy) {
+        HGDIOBJ previous = SelectObject(copyDC, copy);
+        BitBlt(copyDC, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+        SelectObject(copyDC, previous);
+    }
+    if (copyDC) DeleteDC(copyDC);
+    return copy;
 }

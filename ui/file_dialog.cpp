@@ -1,0 +1,24 @@
+#include "file_dialog.h"
+
+#include <string>
+
+#include "file_system.h"
+
+// The sizes a 32-bit program hands to Windows in the cbSize-style fields.
+static_assert(sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA with the Windows 2000 fields");
+
+void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* fileName, const char* defaultExtension) {
+    const std::string dir = fsys::currentDirectory();
+    d.initialDir[0] = '\0';
+    if (dir.size() < sizeof d.initialDir) dir.copy(d.initialDir, dir.size()), d.initialDir[dir.size()] = '\0';
+    d.ofn = OPENFILENAMEA{};
+    d.ofn.lStructSize = sizeof d.ofn;
+    d.ofn.hwndOwner = owner;
+    d.ofn.lpstrFilter = filter;
+    d.ofn.lpstrFile = fileName;
+    d.ofn.nMaxFile = MAX_PATH;
+    d.ofn.lpstrInitialDir = d.initialDir[0] ? d.initialDir : nullptr;
+    d.ofn.lpstrDefExt = defaultExtension;
+}
+
+void showError(HWND owner, const char* text) { MessageBoxA(owner, text, "エラー", MB_OK); }
