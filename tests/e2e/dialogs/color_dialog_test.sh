@@ -7,7 +7,6 @@
 set -uo pipefail
 source "$(dirname "$0")/controls.sh"
 px_begin
-dlg_build_dump || e2e_fail "building dlgdump.exe"
 T="配色ダイアログ"
 
 # open_dialog : Settings > colour scheme; leaves its controls in DLG_LAST.
@@ -37,14 +36,14 @@ behind_dialog() {
     shift
     px_render "$name" "$@"
     read -r iw ih < <(identify -format '%w %h' "$E2E_ARTIFACTS/$name.bmp")
-    read -r cx cy cw ch < <(e2e_client_rect "$PX_TITLE")
+    read -r cx cy cw ch < <(e2e_client_rect "$PX_WINDOW")
     eval "$(xdotool getwindowgeometry --shell "$DLG")"
     # The first tile column right of the dialog, else the first row below it.
     tx=$(((X + WIDTH - cx + iw - 1) / iw * iw)) ty=0
     if ((tx + iw > cw)); then tx=0 ty=$(((Y + HEIGHT - cy + ih - 1) / ih * ih)); fi
     ((tx + iw <= cw && ty + ih <= ch)) || e2e_fail "no tile of the main window is free of the dialog"
     convert "$E2E_ARTIFACTS/$name.bmp" -depth 8 "$E2E_ARTIFACTS/$name.ppm"
-    e2e_wait_client_image "$PX_TITLE" "$E2E_ARTIFACTS/$name.ppm" 10 "$tx" "$ty" ||
+    e2e_wait_client_image "$PX_WINDOW" "$E2E_ARTIFACTS/$name.ppm" 10 "$tx" "$ty" ||
         e2e_fail "the tile at $tx,$ty does not show $name"
 }
 
@@ -70,6 +69,23 @@ wave=$'#0\t比例|三角波|サイン波|三角波(半)|サイン波(半)|サイ
 expect_texts 1009=0 1011=-1 1002=-255 1004=127 1040=255 1016=128 1017=128 1028=-1 1032=100 1050=1 1021=0 \
     "1025=$edge" "1027=$edge" "1023=$wave" "1024=$wave"
 px_ok "controls, texts and the committed values shown"
+
+# The boxes keep their narrow size, but each drop-down list is wide enough for
+# its longest entry, measured in the dialog's font.
+lists=$(_e2e_wine "$E2E_HELPER" lists "$T" "ＭＳ Ｐゴシック" 9) || e2e_fail "measuring the lists"
+[[ $(wc -l <<<"$lists") == 5 ]] || e2e_fail "combo boxes measured: $lists"
+while read -r id dropped widest; do
+    ((widest > 20 && dropped >= widest)) || e2e_fail "list $id is $dropped px wide, its widest entry $widest px"
+done <<<"$lists"
+dlg_click 1026 && e2e_key "$DLG" F4 || e2e_fail "opening the edge-mode list"
+sleep 0.3
+e2e_screenshot "$E2E_ARTIFACTS/edge-list.png"
+e2e_key "$DLG" Escape || e2e_fail "closing the list"
+dlg_click 1024 && e2e_key "$DLG" F4 || e2e_fail "opening the method list"
+sleep 0.3
+e2e_screenshot "$E2E_ARTIFACTS/method-list.png"
+e2e_key "$DLG" Escape || e2e_fail "closing the list"
+px_ok "every list shows its entries whole: $(tr '\n' ';' <<<"$lists")"
 
 # Trial run: a width past 2048 is repaired to 128 in the box and in the
 # picture; the main window shows the trial image behind the dialog.

@@ -1,31 +1,20 @@
 # shellcheck shell=bash
 # Reading and driving the controls of the program's dialogs (and of message
-# boxes) through tools/dlgdump.cpp: what a control shows, where it is on the
-# screen, and a real mouse click on it.
+# boxes) through the harness's helper (tools/e2ehelp.cpp): what a control
+# shows, where it is on the screen, and a real mouse click on it.
 
 source "$(dirname "${BASH_SOURCE[0]}")/../window/common.sh"
 
-DLG_DUMP_EXE=
-
-# dlg_build_dump : compiles tools/dlgdump.cpp when missing or stale.
-dlg_build_dump() {
-    local src="$E2E_DIR/tools/dlgdump.cpp"
-    DLG_DUMP_EXE="$E2E_WORK/dlgdump.exe"
-    [[ -x $DLG_DUMP_EXE && $DLG_DUMP_EXE -nt $src ]] && return 0
-    i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -municode -static \
-        -o "$DLG_DUMP_EXE.tmp" "$src" -lversion && mv "$DLG_DUMP_EXE.tmp" "$DLG_DUMP_EXE"
-}
-
 # dlg_dump TITLE : the controls of the window TITLE, one a line:
-# "ID X Y W H CLASS<TAB>TEXT" (see tools/dlgdump.cpp). Kept in $DLG_LAST too.
+# "ID X Y W H CLASS[ hidden]<TAB>TEXT" (see tools/e2ehelp.cpp). Kept in $DLG_LAST too.
 DLG_LAST=
 dlg_dump() {
-    DLG_LAST=$(wine "$DLG_DUMP_EXE" "$1" {E2E_LOCK_FD}>&- 2>/dev/null) || { e2e_log "dlgdump \"$1\" failed"; return 1; }
+    DLG_LAST=$(_e2e_wine "$E2E_HELPER" dump "$1" 2>/dev/null) || { e2e_log "dump of \"$1\" failed"; return 1; }
     printf '%s\n' "$DLG_LAST"
 }
 
-# dlg_version EXE : the version block of EXE as dlgdump prints it.
-dlg_version() { wine "$DLG_DUMP_EXE" version "$(e2e_winpath "$1")" {E2E_LOCK_FD}>&- 2>/dev/null; }
+# dlg_version EXE : the version block of EXE as the helper prints it.
+dlg_version() { _e2e_wine "$E2E_HELPER" version "$(e2e_winpath "$1")" 2>/dev/null; }
 
 # dlg_line ID [DUMP] : the dump line of control ID (first match).
 dlg_line() {
@@ -68,3 +57,16 @@ dlg_pick() {
     for ((i = 0; i < $3; i++)); do keys+=(Down); done
     dlg_click "$2" && e2e_key "$1" "${keys[@]}"
 }
+
+# error_box TEXT : waits for the message box "エラー" saying exactly TEXT (a
+# line of it, for texts of several lines) with an OK button, and closes it
+# with Enter. (Wine's overwrite question has the same title, hence the wait
+# for the text.)
+error_box() {
+    local w
+    e2e_poll 10 _dlg_box_says "$1" || e2e_fail "no error box saying \"$1\" (last: $(dlg_texts | tr '\n' '|'))"
+    w=$(e2e_wait_window "エラー" 5) || e2e_fail "the error box went away"
+    e2e_key "$w" Return
+    e2e_wait_window_gone "エラー" || e2e_fail "the error box stayed"
+}
+_dlg_box_says() { dlg_dump "エラー" >/dev/null 2>&1 && grep -qxF "$1" <(dlg_texts | tr -d '\r'); }

@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
-# Saving the image as 24-bit and 256-colour BMP files through the real save
-# dialog, the remembered format, the error boxes (impossible name, failed
-# write), the clipboard copy, and the About box with the version block.
+# Saving the image as 24-bit and 256-colour BMP files and as PNG through the
+# real save dialog, the remembered format, the error boxes (impossible name,
+# failed write), the clipboard copy, and the About box with the version block.
 #   tests/e2e/dialogs/export_test.sh [PREFIX EXE RENDER]
 set -uo pipefail
 source "$(dirname "$0")/controls.sh"
 px_begin
-dlg_build_dump || e2e_fail "building dlgdump.exe"
 A=$E2E_ARTIFACTS
 S=$E2E_TITLE_SAVE
-FILTERS="フルカラー(24bit)ビットマップ|256色ビットマップ"
+FILTERS="フルカラー(24bit)ビットマップ|256色ビットマップ|PNG ファイル (*.png)"
 
 # An odd size shows the row padding; the other values make every channel vary.
 settings=(bmpw=37 bmph=23 hue=300 vy_r=200 dth_g=6 mode_b=2)
@@ -28,23 +27,13 @@ open_save() {
 }
 # filter_shown : "#INDEX<TAB>ENTRIES" of the save dialog's file type box.
 filter_shown() { awk -F'\t' '$1 ~ / ComboBox$/ && $3 ~ /ビットマップ/ { print $2 "\t" $3; exit }' <<<"$DLG_LAST"; }
-# same_image FILE EXPECTED : byte for byte, and pixel for pixel as ImageMagick reads both.
+# same_image FILE EXPECTED [PIXELS] : byte for byte, and pixel for pixel as
+# ImageMagick reads both (and PIXELS, another file of the same picture).
 same_image() {
     cmp -s "$1" "$2" || e2e_fail "$1 differs from $2 in its bytes"
     [[ $(identify -format '%w %h' "$1") == "37 23" ]] || e2e_fail "$1 is not 37x23"
-    e2e_images_equal "$1" "$2" || e2e_fail "$1 shows another image than $2"
+    e2e_images_equal "$1" "${3:-$2}" || e2e_fail "$1 shows another image than ${3:-$2}"
 }
-# error_box TEXT : the message box "エラー" with exactly TEXT and an OK
-# button; closes it with Enter.
-error_box() {
-    local w
-    w=$(e2e_wait_window "エラー" 10) || e2e_fail "no error box"
-    dlg_dump "エラー" >/dev/null || e2e_fail "reading the error box"
-    grep -qxF "$1" <(dlg_texts) || e2e_fail "error box says: $(dlg_texts | tr '\n' '|')"
-    e2e_key "$w" Return
-    e2e_wait_window_gone "エラー" || e2e_fail "the error box stayed"
-}
-
 px_start
 
 # 24-bit: the first filter is preselected on a first run.
@@ -70,8 +59,17 @@ e2e_file_dialog "$S" 'no-such-folder\x.bmp' || e2e_fail "save dialog"
 error_box "ファイル名が不正の模様です。"
 px_ok "impossible file name: error box"
 
+# PNG, the third file type; a name typed without extension gets .png.
+open_save
+e2e_key "$SAVE" alt+t Down || e2e_fail "file type keys"
+e2e_file_dialog "$S" "$A/outpng" || e2e_fail "save dialog"
+e2e_wait_file "$A/outpng.png" || e2e_fail "no PNG file: $(ls "$A")"
+[[ $(head -c 4 "$A/outpng.png" | od -An -tx1 | tr -d ' ') == 89504e47 ]] || e2e_fail "outpng.png is no PNG file"
+e2e_images_equal "$A/outpng.png" "$A/expected24.bmp" || e2e_fail "outpng.png shows another image"
+px_ok "PNG file shows the 24-bit image"
+
 # Copy while another program holds the clipboard: nothing happens, no box.
-wine "$DLG_DUMP_EXE" holdclip 1500 {E2E_LOCK_FD}>&- >"$A/hold.txt" 2>/dev/null &
+_e2e_wine "$E2E_HELPER" holdclip 1500 >"$A/hold.txt" 2>/dev/null &
 holder=$!
 e2e_poll 10 grep -q held "$A/hold.txt" || e2e_fail "could not hold the clipboard"
 e2e_key "$PX_WID" ctrl+c || e2e_fail "Ctrl+C"
@@ -114,9 +112,9 @@ done
 px_ok "version block"
 
 px_quit menu
-tr -d '\r' <"$PX_START/pallodex.ini" | grep -qx flg_bit=2 || e2e_fail "pallodex.ini does not remember 256 colours"
+tr -d '\r' <"$PX_START/pallodex.ini" | grep -qx flg_bit=3 || e2e_fail "pallodex.ini does not remember PNG"
 
-# Next run: 256 colours preselected; a cancelled dialog changes nothing.
+# Next run: PNG preselected; a cancelled dialog changes nothing.
 # Writes past 1 KiB fail in this run (the file size limit is the process's,
 # the running wineserver keeps its own), so the image cannot be written.
 wineserver -p
@@ -126,16 +124,23 @@ px_start
 ulimit -S -f unlimited
 trap - XFSZ
 open_save
-[[ $(filter_shown) == $'#1\t'"$FILTERS" ]] || e2e_fail "after a restart: $(filter_shown)"
+[[ $(filter_shown) == $'#2\t'"$FILTERS" ]] || e2e_fail "after a restart: $(filter_shown)"
 e2e_key "$SAVE" alt+t Up Escape || e2e_fail "keys"
 e2e_wait_window_gone "$S" || e2e_fail "Escape did not cancel the save dialog"
 open_save
-[[ $(filter_shown) == $'#1\t'"$FILTERS" ]] || e2e_fail "a cancelled dialog changed the format: $(filter_shown)"
-px_ok "256 colours preselected after a restart, kept after a cancel"
+[[ $(filter_shown) == $'#2\t'"$FILTERS" ]] || e2e_fail "a cancelled dialog changed the format: $(filter_shown)"
+px_ok "PNG preselected after a restart, kept after a cancel"
 
-e2e_file_dialog "$S" "$A/short.bmp" || e2e_fail "save dialog"
+# A full-colour file over an existing one: the failed write leaves it as it
+# was, and nothing half-written beside it.
+printf 'old picture' >"$A/short.bmp"
+e2e_key "$SAVE" alt+t Up Up || e2e_fail "file type keys"
+e2e_file_dialog_name "$S" "$A/short.bmp" || e2e_fail "save dialog"
+ask=$(e2e_wait_window "$E2E_TITLE_OVERWRITE" 5) || e2e_fail "no overwrite question"
+e2e_key "$ask" y || e2e_fail "answering yes"
 error_box "ファイルの書き込みに失敗しました。"
-[[ ! -e $A/short.bmp ]] || e2e_fail "the partly written file was left behind"
-px_ok "failed write: error box, partial file removed"
+[[ $(cat "$A/short.bmp") == "old picture" ]] || e2e_fail "the failed write destroyed the existing file"
+[[ -z $(find "$A" -maxdepth 1 -name 'short.bmp?*') ]] || e2e_fail "a temporary file was left behind: $(ls "$A")"
+px_ok "failed write: error box, the existing file kept"
 px_quit menu
 e2e_pass "$PX_CHECKS"

@@ -3,12 +3,12 @@
 # Xvfb, with xdotool for input, ImageMagick for pixels and a small Win32 helper
 # (tools/e2ehelp.cpp) for what only Windows knows (client rects, clipboard).
 #
-# Typical test script:
+# Typical test script (see README.md):
 #   source "$(dirname "$0")/../lib/harness.sh"
-#   e2e_begin "$BUILD/wineprefix-e2e"      # deps, lock, Xvfb, prefix, traps
+#   e2e_begin "$PREFIX"                    # deps, lock, Xvfb, prefix, traps
 #   e2e_start "$EXE" "$WORKDIR"; pid=$E2E_PID
 #   wid=$(e2e_wait_window "Title")
-#   e2e_key "$wid" ctrl+s
+#   e2e_key "$wid" alt+f s
 #   ...
 #   e2e_pass                               # prints the closing line, tears down
 #
@@ -292,7 +292,7 @@ e2e_build_helper() {
     E2E_HELPER="$E2E_WORK/e2ehelp.exe"
     [[ -x $E2E_HELPER && $E2E_HELPER -nt $src ]] && return 0
     i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -municode -static \
-        -o "$E2E_HELPER.tmp" "$src" && mv "$E2E_HELPER.tmp" "$E2E_HELPER"
+        -o "$E2E_HELPER.tmp" "$src" -lversion -lgdi32 && mv "$E2E_HELPER.tmp" "$E2E_HELPER"
 }
 
 # ---------------------------------------------------------------- processes
@@ -309,6 +309,23 @@ e2e_start() {
     E2E_STARTS=$((E2E_STARTS + 1))
     E2E_LOG="$E2E_ARTIFACTS/$(basename "$exe").$E2E_STARTS.log"
     (cd "$dir" && exec wine "$exe" "$@" {E2E_LOCK_FD}>&-) >"$E2E_LOG" 2>&1 &
+    E2E_PID=$!
+    E2E_PIDS+=("$E2E_PID")
+    E2E_LOGS[$E2E_PID]=$E2E_LOG
+}
+
+# e2e_start_desktop NAME WxH EXE STARTDIR : e2e_start, but inside a Wine
+# virtual desktop (explorer /desktop=NAME,WxH), which draws the desktop
+# wallpaper. E2E_PID is then the desktop's explorer, which ends about a
+# second after the program. The helper runs on the default desktop and does
+# not see windows inside this one.
+e2e_start_desktop() {
+    local name=$1 size=$2 exe=$3 dir=$4
+    [[ $exe == /* ]] || exe="$PWD/$exe"
+    [[ -f $exe ]] || e2e_fail "no such program: $exe"
+    E2E_STARTS=$((E2E_STARTS + 1))
+    E2E_LOG="$E2E_ARTIFACTS/$(basename "$exe").$E2E_STARTS.log"
+    (cd "$dir" && exec wine explorer "/desktop=$name,$size" "$exe" {E2E_LOCK_FD}>&-) >"$E2E_LOG" 2>&1 &
     E2E_PID=$!
     E2E_PIDS+=("$E2E_PID")
     E2E_LOGS[$E2E_PID]=$E2E_LOG
@@ -362,6 +379,33 @@ e2e_find_window() {
     return $found
 }
 _e2e_find_one() { local w; w=$(e2e_find_window "$1") || return 1; echo "${w%%$'\n'*}"; }
+
+# e2e_wait_window_glob PATTERN [TIMEOUT] : like e2e_wait_window for the first
+# visible window whose title matches the shell glob PATTERN.
+e2e_wait_window_glob() {
+    local pattern=$1 timeout=${2:-$E2E_TIMEOUT} deadline w name
+    deadline=$(($(e2e_now_ms) + timeout * 1000))
+    while true; do
+        for w in $(xdotool search --onlyvisible --name '^' 2>/dev/null); do
+            name=$(xdotool getwindowname "$w" 2>/dev/null) || continue
+            # shellcheck disable=SC2053  # a glob on purpose
+            [[ $name == $pattern ]] && { echo "$w"; return 0; }
+        done
+        (($(e2e_now_ms) >= deadline)) && { e2e_log "no window matching \"$pattern\" after ${timeout}s"; return 1; }
+        sleep 0.05
+    done
+}
+
+# e2e_title WID : the window's title.
+e2e_title() { xdotool getwindowname "$1" 2>/dev/null; }
+
+# e2e_wait_title WID PATTERN [TIMEOUT] : until the title of WID matches the glob.
+e2e_wait_title() {
+    e2e_poll "${3:-$E2E_TIMEOUT}" _e2e_title_is "$1" "$2" ||
+        { e2e_log "title of $1 is \"$(e2e_title "$1")\", never matched \"$2\""; return 1; }
+}
+# shellcheck disable=SC2053  # a glob on purpose
+_e2e_title_is() { [[ $(e2e_title "$1") == $2 ]]; }
 
 # e2e_wait_window TITLE [TIMEOUT] : prints the X window id once it is visible.
 e2e_wait_window() {
@@ -475,24 +519,6 @@ e2e_grab_rect() {
     import -window root -crop "${3}x${4}+${1}+${2}" +repage -depth 8 "$5" 2>/dev/null
 }
 
-# e2e_grab_client TITLE OUT [X Y W H] : client area, or a WxH region at
-# client offset X,Y, of the window titled TITLE.
-e2e_grab_client() {
-    local title=$1 out=$2 cx cy cw ch
-    read -r cx cy cw ch < <(e2e_client_rect "$title") || return 1
-    [[ -n $cx ]] || return 1
-    if (($# >= 6)); then
-        e2e_grab_rect $((cx + $3)) $((cy + $4)) "$5" "$6" "$out"
-    else
-        e2e_grab_rect "$cx" "$cy" "$cw" "$ch" "$out"
-    fi
-}
-
-# e2e_pixel IMAGE X Y : "R G B" (0-255) of one pixel.
-e2e_pixel() {
-    convert "$1" -format "%[fx:int(255*p{$2,$3}.r+.5)] %[fx:int(255*p{$2,$3}.g+.5)] %[fx:int(255*p{$2,$3}.b+.5)]\n" info:
-}
-
 # e2e_diff_count A B : number of differing pixels (exact, no fuzz); sizes must match.
 e2e_diff_count() {
     local sa sb n
@@ -538,19 +564,8 @@ e2e_wait_client_image() {
     done
 }
 
-# e2e_ppm_solid W H R G B OUT : a one-colour reference image.
-e2e_ppm_solid() { convert -size "${1}x${2}" "xc:rgb($3,$4,$5)" -depth 8 "$6"; }
-
 # e2e_screenshot OUT.png : whole screen, for looking at by eye.
 e2e_screenshot() { import -window root "$1"; }
-
-# e2e_click_client TITLE X Y [BUTTON] : clicks at client coordinates.
-e2e_click_client() {
-    local cx cy cw ch
-    read -r cx cy cw ch < <(e2e_client_rect "$1") || return 1
-    [[ -n $cx ]] || return 1
-    xdotool mousemove --sync $((cx + $2)) $((cy + $3)) click "${4:-1}"
-}
 
 # ---------------------------------------------------------------- clipboard
 
@@ -562,16 +577,6 @@ e2e_clipboard_bmp() {
     [[ $out == /* ]] || out="$PWD/$out"
     rm -f "$out"
     _e2e_wine "$E2E_HELPER" clipdib "$(e2e_winpath "$out")" >/dev/null 2>&1
-}
-
-# e2e_clipboard_formats : Windows clipboard format ids, one a line.
-e2e_clipboard_formats() { _e2e_wine "$E2E_HELPER" formats 2>/dev/null; }
-
-# e2e_clipboard_bmp_x OUT.bmp : same image through the X selection that Wine
-# exports (target image/bmp).
-e2e_clipboard_bmp_x() {
-    timeout 5 xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/bmp || return 2
-    timeout 5 xclip -selection clipboard -t image/bmp -o >"$1" 2>/dev/null && [[ -s $1 ]]
 }
 
 # ---------------------------------------------------------------- files

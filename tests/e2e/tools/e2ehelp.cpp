@@ -1,41 +1,68 @@
 // Small Win32 console tool the end-to-end harness runs next to the program
-// under test. It asks Windows itself what X11 cannot tell reliably: where a
-// window's client area is, and what image is on the clipboard.
+// under test. It asks Windows itself what X11 cannot tell reliably:
 //
-//   e2ehelp client TITLE   -> "x y w h" of TITLE's client area, screen coordinates
-//   e2ehelp clipdib OUT    -> writes the clipboard's CF_DIB as a .bmp file to OUT
-//   e2ehelp formats        -> clipboard format ids, one a line
-//   e2ehelp list           -> visible top-level windows: hwnd, rect, class, title
+// A TITLE may also be given as class:NAME, the window's class, for a window
+// whose title changes (the main window's shows a render's progress).
+//
+//   e2ehelp client TITLE    -> "x y w h" of TITLE's client area, screen coordinates
+//   e2ehelp clipdib OUT     -> writes the clipboard's CF_DIB as a .bmp file to OUT
+//   e2ehelp list            -> visible top-level windows: hwnd, rect, class, title
+//   e2ehelp dump TITLE      -> one line per child window of TITLE (a dialog or a
+//                              message box), in creation order:
+//                              "ID X Y W H CLASS<TAB>TEXT" (screen pixels), for
+//                              combo boxes TEXT is "#SEL<TAB>ENTRY|ENTRY|..."
+//   e2ehelp lists TITLE FACE POINTS -> per combo box of TITLE: "ID DROPPED WIDEST",
+//                              its list's dropped width and the widest entry's
+//                              text width in the font FACE at POINTS points
+//   e2ehelp version EXE     -> the version block: "fixed ...", "translation
+//                              LLLL CCCC", then "NAME=VALUE" per string
+//   e2ehelp holdclip MS     -> opens the clipboard, prints "held", keeps it open
+//                              for MS milliseconds (another program's copy must fail)
+//   e2ehelp latency TITLE X Y N -> N times: a key press (J, then M, alternately:
+//                              one step of the pattern and back) sent as real
+//                              input to TITLE, which must be in front, and the
+//                              time until the screen pixel at client X,Y changes;
+//                              prints each time and "median MS" (ms)
+//   e2ehelp ping TITLE N    -> N round trips of a message to TITLE's window
+//                              procedure, 20 ms apart; prints "median MS max MS"
 // Output is UTF-8. Exit codes: 0 ok, 1 usage, 2 not found / not available, 3 I/O.
 #include <windows.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
-void Out(const std::wstring& s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+void out(const std::wstring& s) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
     std::string u(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), &u[0], n, nullptr, nullptr);
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), u.data(), static_cast<DWORD>(u.size()), &written, nullptr);
 }
 
-int Client(const wchar_t* title) {
-    HWND hwnd = FindWindowW(nullptr, title);
+HWND findTop(const wchar_t* title) {
+    if (!wcsncmp(title, L"class:", 6)) return FindWindowW(title + 6, nullptr);
+    return FindWindowW(nullptr, title);
+}
+
+int client(const wchar_t* title) {
+    HWND hwnd = findTop(title);
     if (!hwnd) return 2;
     RECT rc;
     POINT origin = {0, 0};
     if (!GetClientRect(hwnd, &rc) || !ClientToScreen(hwnd, &origin)) return 2;
     wchar_t buf[128];
     swprintf(buf, 128, L"%ld %ld %ld %ld\n", origin.x, origin.y, rc.right - rc.left, rc.bottom - rc.top);
-    Out(buf);
+    out(buf);
     return 0;
 }
 
 // Another process may hold the clipboard open for a moment; retry briefly.
-bool OpenClipboardRetry() {
+bool openClipboardRetry() {
     for (int i = 0; i < 40; ++i) {
         if (OpenClipboard(nullptr)) return true;
         Sleep(50);
@@ -43,8 +70,8 @@ bool OpenClipboardRetry() {
     return false;
 }
 
-int ClipDib(const wchar_t* out) {
-    if (!OpenClipboardRetry()) return 2;
+int clipDib(const wchar_t* path) {
+    if (!openClipboardRetry()) return 2;
     int rc = 2;
     HANDLE h = IsClipboardFormatAvailable(CF_DIB) ? GetClipboardData(CF_DIB) : nullptr;
     const BITMAPINFOHEADER* bih = h ? static_cast<const BITMAPINFOHEADER*>(GlobalLock(h)) : nullptr;
@@ -60,7 +87,7 @@ int ClipDib(const wchar_t* out) {
         bfh.bfType = 0x4D42;
         bfh.bfOffBits = sizeof bfh + off;
         bfh.bfSize = static_cast<DWORD>(sizeof bfh + total);
-        FILE* f = _wfopen(out, L"wb");
+        FILE* f = _wfopen(path, L"wb");
         rc = 3;
         if (f) {
             if (std::fwrite(&bfh, sizeof bfh, 1, f) == 1 && std::fwrite(bih, 1, total, f) == total) rc = 0;
@@ -72,37 +99,236 @@ int ClipDib(const wchar_t* out) {
     return rc;
 }
 
-int Formats() {
-    if (!OpenClipboardRetry()) return 2;
-    for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
-        wchar_t buf[32];
-        swprintf(buf, 32, L"%u\n", f);
-        Out(buf);
-    }
-    CloseClipboard();
-    return 0;
-}
-
-BOOL CALLBACK ListOne(HWND hwnd, LPARAM) {
+BOOL CALLBACK listOne(HWND hwnd, LPARAM) {
     if (!IsWindowVisible(hwnd)) return TRUE;
     wchar_t title[256] = L"", cls[256] = L"", buf[800];
     GetWindowTextW(hwnd, title, 256);
     GetClassNameW(hwnd, cls, 256);
     RECT r;
     GetWindowRect(hwnd, &r);
-    swprintf(buf, 800, L"%p %ld %ld %ld %ld %ls\t%ls\n", static_cast<void*>(hwnd), r.left, r.top,
-             r.right - r.left, r.bottom - r.top, cls, title);
-    Out(buf);
+    swprintf(buf, 800, L"%p %ld %ld %ld %ld %ls\t%ls\n", static_cast<void*>(hwnd), r.left, r.top, r.right - r.left,
+             r.bottom - r.top, cls, title);
+    out(buf);
     return TRUE;
+}
+
+std::wstring textOf(HWND w) {
+    wchar_t buf[1024] = L"";
+    // WM_GETTEXT reads a control's text even across processes.
+    SendMessageW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+std::vector<std::wstring> comboEntries(HWND w) {
+    std::vector<std::wstring> entries;
+    const int count = static_cast<int>(SendMessageW(w, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t item[256] = L"";
+        if (SendMessageW(w, CB_GETLBTEXTLEN, i, 0) < 256) SendMessageW(w, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+        entries.push_back(item);
+    }
+    return entries;
+}
+
+bool isCombo(HWND w) {
+    wchar_t cls[64] = L"";
+    GetClassNameW(w, cls, 64);
+    return !_wcsicmp(cls, L"ComboBox");
+}
+
+// The direct children of a top-level window, in creation order.
+std::vector<HWND> childrenOf(const wchar_t* title) {
+    std::vector<HWND> children;
+    HWND top = findTop(title);
+    if (!top) return children;
+    for (HWND w = GetWindow(top, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) children.push_back(w);
+    return children;
+}
+
+int dump(const wchar_t* title) {
+    if (!findTop(title)) return 2;
+    for (HWND w : childrenOf(title)) {
+        wchar_t cls[64] = L"";
+        GetClassNameW(w, cls, 64);
+        RECT r;
+        GetWindowRect(w, &r);
+        wchar_t head[160];
+        swprintf(head, 160, L"%d %ld %ld %ld %ld %ls%ls\t", GetDlgCtrlID(w), r.left, r.top, r.right - r.left,
+                 r.bottom - r.top, cls, IsWindowVisible(w) ? L"" : L" hidden");
+        std::wstring text;
+        if (isCombo(w)) {
+            text = L"#" + std::to_wstring(static_cast<int>(SendMessageW(w, CB_GETCURSEL, 0, 0))) + L"\t";
+            const std::vector<std::wstring> entries = comboEntries(w);
+            for (size_t i = 0; i < entries.size(); ++i) text += (i ? L"|" : L"") + entries[i];
+        } else {
+            text = textOf(w);
+        }
+        out(head + text + L"\n");
+    }
+    return 0;
+}
+
+// Fonts are per process: the dialog's own is rebuilt here from its face and
+// size, as the dialog manager builds it, to measure the entries.
+int lists(const wchar_t* title, const wchar_t* face, int points) {
+    if (!findTop(title)) return 2;
+    HDC dc = GetDC(nullptr);
+    LOGFONTW lf = {};
+    lf.lfHeight = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    lf.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    for (HWND w : childrenOf(title)) {
+        if (!isCombo(w)) continue;
+        LONG widest = 0;
+        for (const std::wstring& e : comboEntries(w)) {
+            SIZE size;
+            if (GetTextExtentPoint32W(dc, e.c_str(), static_cast<int>(e.size()), &size)) widest = std::max(widest, size.cx);
+        }
+        wchar_t line[80];
+        swprintf(line, 80, L"%d %ld %ld\n", GetDlgCtrlID(w), static_cast<long>(SendMessageW(w, CB_GETDROPPEDWIDTH, 0, 0)),
+                 widest);
+        out(line);
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    return 0;
+}
+
+int version(const wchar_t* exe) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exe, &ignored);
+    if (!size) return 2;
+    std::string block(size, '\0');
+    if (!GetFileVersionInfoW(exe, 0, size, &block[0])) return 2;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed) return 2;
+    wchar_t line[200];
+    swprintf(line, 200, L"fixed %u.%u.%u.%u product %u.%u.%u.%u type %lu os %lx\n", HIWORD(fixed->dwFileVersionMS),
+             LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
+             HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+             HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS), fixed->dwFileType,
+             fixed->dwFileOS);
+    out(line);
+    WORD* translation = nullptr;
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len) ||
+        len < 4)
+        return 2;
+    swprintf(line, 200, L"translation %04X %04X\n", translation[0], translation[1]);
+    out(line);
+    const wchar_t* names[] = {L"Comments",     L"CompanyName",    L"FileDescription", L"FileVersion",
+                              L"InternalName", L"LegalCopyright", L"LegalTrademarks", L"OriginalFilename",
+                              L"PrivateBuild", L"ProductName",    L"ProductVersion",  L"SpecialBuild"};
+    for (const wchar_t* name : names) {
+        swprintf(line, 200, L"\\StringFileInfo\\%04X%04X\\%ls", translation[0], translation[1], name);
+        wchar_t* value = nullptr;
+        if (VerQueryValueW(block.data(), line, reinterpret_cast<void**>(&value), &len) && value)
+            out(std::wstring(name) + L"=" + std::wstring(value, len ? len - 1 : 0) + L"\n");
+    }
+    return 0;
+}
+
+double nowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void pressKey(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+int latency(const wchar_t* title, int x, int y, int n) {
+    HWND hwnd = findTop(title);
+    if (!hwnd) return 2;
+    POINT p = {x, y};
+    ClientToScreen(hwnd, &p);
+    HDC screen = GetDC(nullptr);
+    std::vector<double> times;
+    for (int i = 0; i < n; ++i) {
+        const COLORREF before = GetPixel(screen, p.x, p.y);
+        const double t0 = nowMs();
+        pressKey(i % 2 ? 'M' : 'J');
+        double t = -1;
+        while (nowMs() - t0 < 5000) {
+            if (GetPixel(screen, p.x, p.y) != before) {
+                t = nowMs() - t0;
+                break;
+            }
+        }
+        if (t < 0) {
+            ReleaseDC(nullptr, screen);
+            return 2;  // the picture never changed
+        }
+        times.push_back(t);
+        wchar_t line[40];
+        swprintf(line, 40, L"%.1f\n", t);
+        out(line);
+        Sleep(100);
+    }
+    ReleaseDC(nullptr, screen);
+    wchar_t line[40];
+    swprintf(line, 40, L"median %.1f\n", median(times));
+    out(line);
+    return 0;
+}
+
+int ping(const wchar_t* title, int n) {
+    HWND hwnd = findTop(title);
+    if (!hwnd) return 2;
+    std::vector<double> times;
+    for (int i = 0; i < n; ++i) {
+        DWORD_PTR result = 0;
+        const double t0 = nowMs();
+        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result)) return 2;
+        times.push_back(nowMs() - t0);
+        Sleep(20);
+    }
+    wchar_t line[60];
+    swprintf(line, 60, L"median %.2f max %.2f\n", median(times), *std::max_element(times.begin(), times.end()));
+    out(line);
+    return 0;
+}
+
+int holdClipboard(int ms) {
+    if (!OpenClipboard(nullptr)) return 2;
+    out(L"held\n");
+    Sleep(static_cast<DWORD>(ms));
+    CloseClipboard();
+    return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 3 && !wcscmp(argv[1], L"client")) return Client(argv[2]);
-    if (argc == 3 && !wcscmp(argv[1], L"clipdib")) return ClipDib(argv[2]);
-    if (argc == 2 && !wcscmp(argv[1], L"formats")) return Formats();
-    if (argc == 2 && !wcscmp(argv[1], L"list")) return EnumWindows(ListOne, 0) ? 0 : 3;
-    Out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | formats | list\n");
+    const std::wstring cmd = argc > 1 ? argv[1] : L"";
+    if (argc == 3 && cmd == L"client") return client(argv[2]);
+    if (argc == 3 && cmd == L"clipdib") return clipDib(argv[2]);
+    if (argc == 2 && cmd == L"list") return EnumWindows(listOne, 0) ? 0 : 3;
+    if (argc == 3 && cmd == L"dump") return dump(argv[2]);
+    if (argc == 5 && cmd == L"lists") return lists(argv[2], argv[3], _wtoi(argv[4]));
+    if (argc == 3 && cmd == L"version") return version(argv[2]);
+    if (argc == 3 && cmd == L"holdclip") return holdClipboard(_wtoi(argv[2]));
+    if (argc == 6 && cmd == L"latency") return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
+    if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
+    out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
+        L" version EXE | holdclip MS | latency TITLE X Y N | ping TITLE N\n");
     return 1;
 }

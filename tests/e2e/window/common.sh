@@ -11,6 +11,9 @@ PX_PREFIX=${1:-${E2E_PREFIX:-$E2E_REPO/build/native/wineprefix-e2e}}
 PX_EXE=${2:-$E2E_REPO/build/win32/pallodex.exe}
 PX_RENDER=${3:-$E2E_REPO/build/native/pallodex-render}
 PX_TITLE=Pallodex
+# The main window for the helper, found by its class: its title shows a
+# render's progress.
+PX_WINDOW=class:PALLODEX
 PX_WID=
 PX_PID=
 PX_CHECKS=0
@@ -26,11 +29,12 @@ px_begin() {
 
 px_ok() { PX_CHECKS=$((PX_CHECKS + 1)); e2e_log "ok: $*"; }
 
-# px_start : starts the program in $PX_START and waits for its window.
+# px_start : starts the program in $PX_START and waits for its window (whose
+# title may already show a render's progress).
 px_start() {
     e2e_start "$PX_EXE" "$PX_START"
     PX_PID=$E2E_PID
-    PX_WID=$(e2e_wait_window "$PX_TITLE" 20) || e2e_fail "the main window did not appear"
+    PX_WID=$(e2e_wait_window_glob "$PX_TITLE*" 20) || e2e_fail "the main window did not appear"
 }
 
 # px_quit HOW : ends the program through the File menu ("menu") or by closing
@@ -40,12 +44,14 @@ px_quit() {
         menu) e2e_key "$PX_WID" alt+f x || e2e_fail "File > Exit keys" ;;
         close) e2e_close "$PX_WID" || e2e_fail "Alt+F4" ;;
     esac
-    e2e_wait_window_gone "$PX_TITLE" || e2e_fail "the window stayed after $1"
+    e2e_poll 10 _px_window_gone || e2e_fail "the window stayed after $1"
     e2e_wait_exit "$PX_PID" 10
     local rc=$?
     ((rc == 0)) || e2e_fail "exit code $rc after $1"
     PX_WID=
 }
+
+_px_window_gone() { ! xdotool getwindowname "$PX_WID" >/dev/null 2>&1 || ! xdotool search --onlyvisible --name '^' 2>/dev/null | grep -qx "$PX_WID"; }
 
 # px_render NAME [KEY=VALUE]... : the image of the defaults changed by the
 # given values, drawn by pallodex-render (not by the program under test), as
@@ -60,14 +66,15 @@ px_render() {
 # px_client_size : "W H" of the main window's client area.
 px_client_size() {
     local cx cy cw ch
-    read -r cx cy cw ch < <(e2e_client_rect "$PX_TITLE") || return 1
+    read -r cx cy cw ch < <(e2e_client_rect "$PX_WINDOW") || return 1
     [[ -n $ch ]] && echo "$cw $ch"
 }
 
-# px_expect LAYOUT NAME [KEY=VALUE]... : waits until the whole client area
-# shows the image of those settings, repeated from the top-left corner
-# (LAYOUT tiled) or once in the corner on white (LAYOUT single).
-px_expect() {
+# px_reference LAYOUT NAME [KEY=VALUE]... : prints the path of a picture of
+# the whole client area showing the image of those settings, repeated from
+# the top-left corner (LAYOUT tiled) or once in the corner on white (LAYOUT
+# single).
+px_reference() {
     local layout=$1 name=$2 w h
     shift 2
     px_render "$name" "$@"
@@ -78,7 +85,15 @@ px_expect() {
         single) convert -size "${w}x${h}" xc:white "$E2E_ARTIFACTS/$name.bmp" -geometry +0+0 -composite \
                     -depth 8 "$ref" ;;
     esac || e2e_fail "building the reference $ref"
-    e2e_wait_client_image "$PX_TITLE" "$ref" 10 || e2e_fail "the window does not show $name ($layout)"
+    echo "$ref"
+}
+
+# px_expect LAYOUT NAME [KEY=VALUE]... : waits until the whole client area
+# shows the image of those settings (see px_reference).
+px_expect() {
+    local ref
+    ref=$(px_reference "$@") || exit 1
+    e2e_wait_client_image "$PX_WINDOW" "$ref" 10 || e2e_fail "the window does not show $2 ($1)"
 }
 
 # px_menu_popup : X id of the open drop-down menu (an unnamed window of the
