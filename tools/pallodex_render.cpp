@@ -1,4 +1,6 @@
 // pallodex-render: renders a parameter set to a BMP file from the command line.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,14 +25,25 @@ namespace {
 const char kUsage[] =
     "usage: pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... [--bits 24|8] [-o OUT.bmp]\n"
     "                       [--threads N] [--print-settings]\n"
-    "Renders a wallpaper from the parameters of SETTINGS_FILE (an info file; default: the\n"
-    "default parameters), changed by each --set, into a BMP file (default pallodex.bmp,\n"
-    "24 bits). KEY is a settings-file key, VALUE a decimal integer. --print-settings prints\n"
-    "the resulting settings file instead.\n";
+    "Renders a wallpaper from the parameters of SETTINGS_FILE (an info file, '-' for standard\n"
+    "input; default: the default parameters), changed by each --set, into a BMP file (default\n"
+    "pallodex.bmp, 24 bits; '-o -' writes to standard output). KEY is a settings-file key,\n"
+    "VALUE a decimal integer. --print-settings prints the resulting settings file instead.\n";
+
+// A settings file holds 36 short lines; anything this large is something
+// else, and a device that never ends must not be read forever.
+constexpr std::uint64_t kMaxSettingsBytes = 1 << 20;
+
+const char kStdio[] = "-";
 
 [[noreturn]] void usageError(const std::string& message) {
     std::fprintf(stderr, "pallodex-render: %s\n", message.c_str());
     std::exit(2);
+}
+
+[[noreturn]] void writeError(const std::string& message) {
+    std::fprintf(stderr, "pallodex-render: %s\n", message.c_str());
+    std::exit(1);
 }
 
 // A decimal integer that fits 32 bits: optional sign, then digits only.
@@ -53,11 +66,11 @@ bool parseInt32(const char* text, std::int32_t* out) {
 
 struct Options {
     PatternSettings settings;
-    std::string settingsFile;
+    std::string settingsFile;           // empty: none; "-": standard input
     std::vector<std::string> setLines;  // applied after the settings file, in order
     int bits = 24;
     int threads = 0;
-    std::string output = "pallodex.bmp";
+    std::string output = "pallodex.bmp";  // "-": standard output
     bool printSettings = false;
 };
 
@@ -102,7 +115,7 @@ Options parseArguments(int argc, char** argv) {
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
-        } else if (!arg.empty() && arg[0] == '-') {
+        } else if (arg.size() > 1 && arg[0] == '-') {
             usageError("unknown option '" + arg + "' (see --help)");
         } else if (arg.empty()) {
             usageError("empty argument (see --help)");
@@ -112,17 +125,77 @@ Options parseArguments(int argc, char** argv) {
             o.settingsFile = arg;
         }
     }
+    return o;
+}
+
+void loadSettings(Options& o) {
     if (!o.settingsFile.empty()) {
         // Unlike the program, which keeps its values when a file is missing,
         // a command asked to render a file must not quietly render defaults.
+        const bool fromStdin = o.settingsFile == kStdio;
+        const std::string name = fromStdin ? "standard input" : "'" + o.settingsFile + "'";
         std::string error;
-        if (loadSettingsFile(o.settings, o.settingsFile.c_str(), nullptr, &error) == LoadResult::Failed)
-            usageError("cannot read settings file '" + o.settingsFile + "': " + error);
+        LoadResult result;
+        if (fromStdin)
+            result = loadSettingsStream(o.settings, stdin, nullptr, &error, kMaxSettingsBytes);
+        else
+            result = loadSettingsFile(o.settings, o.settingsFile.c_str(), nullptr, &error, kMaxSettingsBytes);
+        if (result == LoadResult::TooLarge)
+            usageError("settings file too large: " + name + " holds more than 1 MiB");
+        if (result == LoadResult::Failed) usageError("cannot read settings file " + name + ": " + error);
+        // Legal (a file of only unknown lines renders the defaults), but
+        // most likely the wrong file.
+        if (result == LoadResult::NoSettings)
+            std::fprintf(stderr, "pallodex-render: warning: no settings found in %s\n", name.c_str());
     }
     for (const std::string& line : o.setLines)
         if (!applySettingsLine(o.settings, line.c_str(), nullptr)) usageError("cannot apply --set " + line);
     o.settings.validate();
-    return o;
+}
+
+// Writing the picture over the settings file it was rendered from would
+// destroy the only description of it. Same file means same device and inode,
+// whatever names or links lead there.
+void refuseToOverwriteInput(const Options& o) {
+    if (o.settingsFile.empty() || o.output == kStdio) return;
+    struct stat in, out;
+    if (stat(o.output.c_str(), &out) != 0 || !S_ISREG(out.st_mode)) return;
+    const int inResult = o.settingsFile == kStdio ? fstat(STDIN_FILENO, &in) : stat(o.settingsFile.c_str(), &in);
+    if (inResult == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+        usageError("output '" + o.output + "' is the settings file being read; choose another output name");
+}
+
+// With a standard stream closed, the next file opened would take its number
+// and a write meant for the stream would land in that file. /dev/null holds
+// the place; the stream still counts as closed.
+bool g_stdoutClosed = false;
+
+void holdClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        if (fd == STDOUT_FILENO) g_stdoutClosed = true;
+        const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
+
+bool writeAllToStdout(const void* data, std::size_t size) {
+    if (g_stdoutClosed) {
+        errno = EBADF;
+        return false;
+    }
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(STDOUT_FILENO, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 // Renders on a worker thread so that a long render can report progress on a
@@ -158,22 +231,33 @@ std::vector<std::uint32_t> renderWithProgress(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options o = parseArguments(argc, argv);
+    holdClosedStandardStreams();
+    fsys::removeTemporaryFileOnInterrupt();
+    Options o = parseArguments(argc, argv);
+    loadSettings(o);
     if (o.printSettings) {
         // Exactly the bytes an info file saved from these settings holds.
         const std::string text = settingsText(o.settings, nullptr);
-        const bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-        return ok && std::fflush(stdout) == 0 ? 0 : 1;
+        if (!writeAllToStdout(text.data(), text.size()))
+            writeError(std::string("cannot write the settings to standard output: ") + std::strerror(errno));
+        return 0;
     }
+    if (o.output == kStdio && isatty(STDOUT_FILENO))
+        usageError("will not write a picture to a terminal; redirect standard output or name a file with -o");
+    refuseToOverwriteInput(o);
+
     const std::vector<std::uint32_t> pixels = renderWithProgress(o);
     const std::vector<std::uint8_t> bytes = encodeBmp(pixels.data(), o.settings.bmpw, o.settings.bmph, o.bits);
+    if (o.output == kStdio) {
+        if (!writeAllToStdout(bytes.data(), bytes.size()))
+            writeError(std::string("cannot write to standard output: ") + std::strerror(errno));
+        return 0;
+    }
     std::string error;
-    const bool ok = fsys::writeFileReplacing(
+    const fsys::WriteResult result = fsys::writeFile(
         o.output, [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); },
         &error);
-    if (!ok) {
-        std::fprintf(stderr, "pallodex-render: cannot write '%s': %s\n", o.output.c_str(), error.c_str());
-        return 1;
-    }
+    if (result == fsys::WriteResult::ReadOnly) writeError("cannot write '" + o.output + "': the file is read-only");
+    if (result == fsys::WriteResult::Failed) writeError("cannot write '" + o.output + "': " + error);
     return 0;
 }
