@@ -99,6 +99,53 @@ TEST(RenderCli, ThreadCountDoesNotChangeTheImage) {
     }
 }
 
+TEST(RenderCli, LargeImagesEncodedInBandsMatchTheOneThreadEncoder) {
+    // Large enough for several bands, odd widths for row padding, both
+    // depths, and to standard output as well as to a file.
+    const std::string dir = testutil::scratchDir();
+    for (auto [w, h] : {std::pair{1023, 517}, {2048, 129}, {641, 1031}}) {
+        PatternSettings s;
+        s.bmpw = w, s.bmph = h, s.pat_x = WaveSine, s.dth_g = 3, s.hue = 250;
+        const std::vector<std::uint32_t> px = renderImage(s);
+        const std::string size = "--set bmpw=" + std::to_string(w) + " --set bmph=" + std::to_string(h) +
+                                 " --set pat_x=2 --set dth_g=3 --set hue=250";
+        for (const char* bits : {"24", "8"}) {
+            const auto bytes = encodeBmp(px.data(), w, h, std::atoi(bits));
+            const std::string expected(bytes.begin(), bytes.end());
+            for (const char* threads : {"2", "5"}) {
+                const std::string args = size + " --bits " + bits + " --threads " + threads;
+                auto r = testutil::run("'" + kExe + "' " + args + " -o out.bmp", dir);
+                ASSERT_EQ(r.exitCode, 0) << r.err;
+                EXPECT_TRUE(testutil::readFile(dir + "/out.bmp") == expected) << args;
+                r = testutil::run("'" + kExe + "' " + args + " -o -", dir);
+                EXPECT_TRUE(r.out == expected) << args << " -o -";
+            }
+        }
+    }
+}
+
+TEST(RenderCli, LongRenderShowsItsProgressOnATerminal) {
+    // script(1) gives the command a terminal. A render that runs past half a
+    // second shows percentages and then "done"; the supersampling factor
+    // grows until one does, whatever the renderer's speed.
+    const std::string dir = testutil::scratchDir();
+    for (int accuracy = 16; accuracy <= 1024; accuracy *= 2) {
+        const std::string command = "'" + kExe + "' --set bmpw=2048 --set bmph=2048 --set dth_r=5 --set accuracy=" +
+                                    std::to_string(accuracy) + " --threads 1 -o out.bmp";
+        const auto start = std::chrono::steady_clock::now();
+        const auto r = testutil::run("script -qec \"" + command + "\" /dev/null", dir);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+        if (seconds < 1.0) continue;
+        EXPECT_NE(r.out.find("\rrendering 2048x2048: "), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("%"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.substr(r.out.size() - std::min<std::size_t>(r.out.size(), 28)),
+                  "\rrendering 2048x2048: done\r\n");  // the terminal turns LF into CR LF
+        return;
+    }
+    FAIL() << "no render took a second";
+}
+
 TEST(RenderCli, PrintSettingsShowsTheValidatedSetInFileOrder) {
     const std::string dir = testutil::scratchDir();
     auto r = testutil::run("'" + kExe + "' --set bmpw=5000 --set mode_g=258 --set min_r=300 --set base_b=+12 "
