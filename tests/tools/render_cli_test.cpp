@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <fstream>
+#include <initializer_list>
 #include <thread>
 
 #include "bmp.h"
@@ -36,6 +38,25 @@ PatternSettings smallSettings() {
 
 // Leftover temporary files anywhere below dir.
 std::string leftovers(const std::string& dir) { return testutil::run("find . -name '.pallodex-*'", dir).out; }
+
+// Whether process pid has handlers for all of sigs, from the SigCgt mask in
+// /proc; waits up to 10 seconds for it.
+bool catchesSignals(pid_t pid, std::initializer_list<int> sigs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("SigCgt:", 0) != 0) continue;
+            const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+            bool all = true;
+            for (int sig : sigs) all = all && ((caught >> (sig - 1)) & 1u);
+            if (all) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
 
 }  // namespace
 
@@ -447,18 +468,23 @@ TEST(RenderCli, InterruptEndsWithTheShellsCodeAndLeavesNoFileBehind) {
                   "out.bmp", static_cast<char*>(nullptr));
             _exit(127);
         }
-        // From 10 ms on: a signal before the program runs at all (during
-        // exec) still ends it the default way.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10 + 10 * i));
+        // A signal before the program has caught it (during exec, say)
+        // still ends it the default way: wait until it catches both.
+        if (!catchesSignals(child, {SIGINT, SIGTERM})) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            FAIL() << "the command never caught SIGINT and SIGTERM";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10 * i));
         kill(child, sig);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << " after " << 10 + 10 * i << " ms";
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << " after " << 10 * i << " ms";
         if (WEXITSTATUS(status) != 0) {
             ++interrupted;
-            EXPECT_EQ(WEXITSTATUS(status), 128 + sig) << "after " << 10 + 10 * i << " ms";
+            EXPECT_EQ(WEXITSTATUS(status), 128 + sig) << "after " << 10 * i << " ms";
         }
-        EXPECT_EQ(leftovers(dir), "") << "signal " << sig << " after " << 10 + 10 * i << " ms";
+        EXPECT_EQ(leftovers(dir), "") << "signal " << sig << " after " << 10 * i << " ms";
     }
     EXPECT_GT(interrupted, 0);
 }
