@@ -58,7 +58,7 @@ fuzz: build-fuzz
 	  mkdir -p $(FUZZ_DIR)/corpus/$$t; \
 	  $(FUZZ_DIR)/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/ $(FUZZ_DIR)/corpus/$$t tests/fuzz/corpus/$$t >build/fuzz/$$t.log 2>&1; \
-	  rc=$$?; grep -E '^#[0-9]+ +(INITED|DONE)|^stat::' build/fuzz/$$t.log; \
+	  rc=$$?; grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::' build/fuzz/$$t.log; \
 	  if [ $$rc -ne 0 ]; then tail -n 40 build/fuzz/$$t.log; exit 1; fi; \
 	done
 
