@@ -8,3 +8,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# MinGW-w64's zlib comes as libz.a and the import library libz.dll.a; the
+# program links statically, so take libz.a rather than need zlib1.dll beside it.
+set(ZLIB_USE_STATIC_LIBS ON)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those that are missing.
-#   scripts/deps.sh build   compilers, CMake, GoogleTest, Google Benchmark, ImageMagick
+#   scripts/deps.sh build   compilers, CMake, GoogleTest, Google Benchmark, zlib (native and MinGW-w64),
+#                           ImageMagick and pngcheck
 #   scripts/deps.sh wine    Wine (32-bit), Xvfb, xdotool, Japanese fonts and locale
 #   scripts/deps.sh fuzz    clang and the libFuzzer runtime of its version
 set -euo pipefail
@@ -9,7 +10,8 @@ want=()
 need_i386=0
 for group in "$@"; do
   case "$group" in
-    build) want+=(g++ make cmake libgtest-dev libbenchmark-dev g++-mingw-w64-i686 imagemagick) ;;
+    build) want+=(g++ make cmake libgtest-dev libbenchmark-dev g++-mingw-w64-i686 zlib1g-dev libz-mingw-w64-dev
+                 imagemagick pngcheck) ;;
     wine) want+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool xclip fonts-ipafont-gothic locales imagemagick)
           need_i386=1 ;;
     fuzz) want+=(clang) ;;
