@@ -5,19 +5,23 @@
 #   make build    build the native tools and the Windows program
 #   make bench    benchmarks
 #   make bench-win32  SetPixel against SetDIBits on the image surface, under Wine
+#   make fuzz     run each fuzz target for FUZZ_SECONDS (default 60) seconds
 #   make deps     install missing Debian packages
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 NATIVE := build/native
 CMAKE_BUILD = cmake --build --preset $(1) -j $(JOBS)
 
-.PHONY: deps deps-wine build build-native build-win32 build-sanitize test render run clean
+.PHONY: deps deps-wine deps-fuzz build build-native build-win32 build-sanitize build-fuzz test fuzz render run clean
 
 deps:
 	scripts/deps.sh build
 
 deps-wine:
 	scripts/deps.sh build wine
+
+deps-fuzz:
+	scripts/deps.sh build fuzz
 
 build: build-native build-win32
 
@@ -33,10 +37,30 @@ build-sanitize: deps
 	cmake --preset sanitize >/dev/null
 	$(call CMAKE_BUILD,sanitize)
 
-test: build build-sanitize deps-wine
+build-fuzz: deps-fuzz
+	cmake --preset fuzz >/dev/null
+	$(call CMAKE_BUILD,fuzz)
+
+test: build build-sanitize build-fuzz deps-wine
 	ctest --preset native -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --preset sanitize -j $(JOBS)
+	ctest --preset fuzz -j $(JOBS)
+
+# Each target runs for FUZZ_SECONDS on the seed corpus and what earlier runs
+# found (kept in build/fuzz/tests/fuzz/corpus/); a failing input is saved in
+# build/fuzz/ as crash-* and the run stops with an error.
+FUZZ_SECONDS ?= 60
+FUZZ_DIR := build/fuzz/tests/fuzz
+fuzz: build-fuzz
+	@for t in settings render; do \
+	  echo "== $${t}_fuzz for $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$t; \
+	  $(FUZZ_DIR)/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/ $(FUZZ_DIR)/corpus/$$t tests/fuzz/corpus/$$t >build/fuzz/$$t.log 2>&1; \
+	  rc=$$?; grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::' build/fuzz/$$t.log; \
+	  if [ $$rc -ne 0 ]; then tail -n 40 build/fuzz/$$t.log; exit 1; fi; \
+	done
 
 run: deps-wine build-win32
 	scripts/run-pallodex.sh

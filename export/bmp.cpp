@@ -1,5 +1,6 @@
 #include "bmp.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -34,15 +35,24 @@ std::uint32_t paletteColor332(int i) {
     return r | (g << 8) | (b << 16);
 }
 
-std::vector<std::uint8_t> encodeBmp(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
-                                    int bitsPerPixel) {
-    const bool indexed = bitsPerPixel == 8;
-    const std::uint32_t stride = bmpStride(width, bitsPerPixel);
-    const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(height);
-    const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + (indexed ? kPaletteSize : 0);
+namespace {
 
-    std::vector<std::uint8_t> out(offset + imageSize, 0);
-    std::uint8_t* p = out.data();
+std::uint32_t pixelOffset(int bitsPerPixel) {
+    return kFileHeaderSize + kInfoHeaderSize + (bitsPerPixel == 8 ? kPaletteSize : 0);
+}
+
+}  // namespace
+
+std::size_t bmpFileSize(std::int32_t width, std::int32_t height, int bitsPerPixel) {
+    return pixelOffset(bitsPerPixel) +
+           static_cast<std::size_t>(bmpStride(width, bitsPerPixel)) * static_cast<std::size_t>(height);
+}
+
+void writeBmpHeader(std::uint8_t* p, std::int32_t width, std::int32_t height, int bitsPerPixel) {
+    const bool indexed = bitsPerPixel == 8;
+    const std::uint32_t imageSize = bmpStride(width, bitsPerPixel) * static_cast<std::uint32_t>(height);
+    const std::uint32_t offset = pixelOffset(bitsPerPixel);
+    std::fill(p, p + offset, std::uint8_t{0});
     p[0] = 'B';
     p[1] = 'M';
     put32(p + 2, offset + imageSize);
@@ -63,10 +73,17 @@ std::vector<std::uint8_t> encodeBmp(const std::uint32_t* pixels, std::int32_t wi
             pal[4 * i + 2] = static_cast<std::uint8_t>(c);
         }
     }
+}
 
-    // The first stored row is the bottom image row; padding bytes stay zero.
-    std::uint8_t* row = p + offset;
-    for (std::int32_t y = height - 1; y >= 0; --y, row += stride) {
+void encodeBmpRows(const std::uint32_t* pixels, std::int32_t width, std::int32_t height, int bitsPerPixel,
+                   std::int32_t y0, std::int32_t y1, std::uint8_t* out) {
+    const bool indexed = bitsPerPixel == 8;
+    const std::uint32_t stride = bmpStride(width, bitsPerPixel);
+    const std::uint32_t used = static_cast<std::uint32_t>(width) * (indexed ? 1u : 3u);
+    for (std::int32_t y = y0; y < y1; ++y) {
+        // The first stored row is the bottom image row.
+        std::uint8_t* row = out + pixelOffset(bitsPerPixel) +
+                            static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(stride);
         const std::uint32_t* src = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         if (indexed) {
             for (std::int32_t x = 0; x < width; ++x) row[x] = paletteIndex332(src[x]);
@@ -78,6 +95,14 @@ std::vector<std::uint8_t> encodeBmp(const std::uint32_t* pixels, std::int32_t wi
                 d[2] = static_cast<std::uint8_t>(src[x]);
             }
         }
+        std::fill(row + used, row + stride, std::uint8_t{0});
     }
+}
+
+std::vector<std::uint8_t> encodeBmp(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                                    int bitsPerPixel) {
+    std::vector<std::uint8_t> out(bmpFileSize(width, height, bitsPerPixel));
+    writeBmpHeader(out.data(), width, height, bitsPerPixel);
+    encodeBmpRows(pixels, width, height, bitsPerPixel, 0, height, out.data());
     return out;
 }

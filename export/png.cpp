@@ -151,6 +151,7 @@ struct Image {
     int depth;                   // bits per palette index; 8 for RGB
     std::size_t rowBytes;        // one row without its filter byte
     bool filterRows;
+    int level;                   // zlib's
 
     // Row y as PNG stores it before filtering.
     void rawRow(std::size_t y, std::uint8_t* dst) const {
@@ -274,7 +275,7 @@ public:
           buffer_(64 * 1024) {
         z_.zalloc = zlibAlloc;
         z_.zfree = zlibFree;
-        const int rc = deflateInit2(&z_, opt.level, Z_DEFLATED, -15, 9, opt.strategy);
+        const int rc = deflateInit2(&z_, img.level, Z_DEFLATED, -15, 9, opt.strategy);
         if (rc == Z_MEM_ERROR) throw std::bad_alloc();
         if (rc != Z_OK) throw std::invalid_argument("encodePng: zlib refused the deflate options");
     }
@@ -371,7 +372,8 @@ void forEachBand(int threads, std::size_t bands, const BandFn& deflateBands) {
 std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
                                     const PngOptions& options) {
     if (width <= 0 || height <= 0) throw std::invalid_argument("encodePng: the image has no pixels");
-    if (options.level < 0 || options.level > 9 || options.strategy < Z_DEFAULT_STRATEGY ||
+    auto levelOk = [](int level) { return level >= 0 && level <= 9; };
+    if (!levelOk(options.rgbLevel) || !levelOk(options.paletteLevel) || options.strategy < Z_DEFAULT_STRATEGY ||
         options.strategy > Z_FIXED || options.threads < 0)
         throw std::invalid_argument("encodePng: option out of range");
     const std::size_t w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
@@ -387,7 +389,7 @@ std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t wi
     if (indexed) palette = colours.sortedPalette();
 
     Image img{pixels, w, h, indexed ? &colours : nullptr, indexed ? bitDepthFor(palette.size()) : 8, 0,
-              !indexed || options.filterPaletteRows};
+              !indexed || options.filterPaletteRows, indexed ? options.paletteLevel : options.rgbLevel};
     img.rowBytes = indexed ? (w * static_cast<std::size_t>(img.depth) + 7) / 8 : 3 * w;
 
     std::vector<std::uint8_t> out(std::begin(kSignature), std::end(kSignature));
@@ -424,10 +426,10 @@ std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t wi
     });
 
     // The zlib header as deflate would write it for this level and strategy.
-    const int levelFlags = options.level < 2 || options.strategy >= Z_HUFFMAN_ONLY ? 0
-                           : options.level < 6                                     ? 1
-                           : options.level == 6                                    ? 2
-                                                                                   : 3;
+    const int levelFlags = img.level < 2 || options.strategy >= Z_HUFFMAN_ONLY ? 0
+                           : img.level < 6                                     ? 1
+                           : img.level == 6                                    ? 2
+                                                                               : 3;
     unsigned header = (0x78u << 8) | (static_cast<unsigned>(levelFlags) << 6);
     header += 31 - header % 31;
     const std::uint8_t zlibHeader[2] = {static_cast<std::uint8_t>(header >> 8), static_cast<std::uint8_t>(header)};

@@ -20,7 +20,9 @@ std::FILE* openForReading(const std::string& path, std::string* errorText = null
 enum class WriteResult {
     Written,   // target holds what the writer wrote
     ReadOnly,  // target is an existing read-only file and was left untouched
-    Failed,    // target is as it was, unless it is a device or FIFO that took part of the data
+    // target is as it was, unless it is a device or FIFO that took part of
+    // the data, or a rewrite in place failed halfway (the reason says so)
+    Failed,
 };
 
 // Writes target so that a failure never leaves half a file: the writer fills
@@ -28,13 +30,15 @@ enum class WriteResult {
 // every write and the close succeed does that file take the target's place.
 // Otherwise target stays as it was and the temporary file is removed.
 //
-// An existing target keeps what makes it the user's file: a link is followed
-// and the file it points to is replaced; a regular file keeps its permission
-// bits (POSIX) or attributes and access rights (Win32); a file with several
-// hard links is rewritten in place so that every name still shows the new
-// contents; a read-only file is left alone (ReadOnly). A target that is no
-// regular file (a FIFO, a terminal, /dev/null) is written directly, as a shell
-// redirection does. errorText, if given, receives the reason for Failed.
+// An existing target keeps what makes it the user's file. Both platforms: a
+// read-only file is left alone (ReadOnly). POSIX: a link is followed and the
+// file it points to is replaced; a regular file keeps its owner and
+// permission bits; a file with several hard links is rewritten in place so
+// that every name still shows the new contents; a target that is no regular
+// file (a FIFO, a terminal, /dev/null) is written directly, as a shell
+// redirection does. Win32: the file keeps its attributes, access rights and
+// creation time (ReplaceFileA); hard links and links are not followed.
+// errorText, if given, receives the reason for Failed.
 WriteResult writeFile(const std::string& target, const std::function<bool(std::FILE*)>& writer,
                       std::string* errorText = nullptr);
 

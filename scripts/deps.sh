@@ -3,6 +3,7 @@
 #   scripts/deps.sh build   compilers, CMake, GoogleTest, Google Benchmark, zlib (native and MinGW-w64),
 #                           ImageMagick and pngcheck
 #   scripts/deps.sh wine    Wine (32-bit), Xvfb, xdotool, Japanese fonts and locale
+#   scripts/deps.sh fuzz    clang and the libFuzzer runtime of its version
 set -euo pipefail
 
 want=()
@@ -13,14 +14,35 @@ for group in "$@"; do
                  imagemagick pngcheck) ;;
     wine) want+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool xclip fonts-ipafont-gothic locales imagemagick)
           need_i386=1 ;;
-    *) echo "deps.sh: unknown group '$group' (build, wine)" >&2; exit 2 ;;
+    fuzz) want+=(clang) ;;
+    *) echo "deps.sh: unknown group '$group' (build, wine, fuzz)" >&2; exit 2 ;;
   esac
 done
 
 installed() { dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null | grep -qx installed; }
 
+# The libFuzzer runtime is packaged per clang version (libclang-rt-14-dev for
+# Debian 12's clang 14): ask the clang package which version it stands for.
+clang_runtime() {
+  local v
+  v=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n1)
+  [ -n "$v" ] && echo "libclang-rt-$v-dev"
+}
+
 missing=()
 for p in "${want[@]}"; do installed "$p" || missing+=("$p"); done
+if [[ " $* " == *" fuzz "* ]]; then
+  rt=$(clang_runtime || true)
+  if [ -z "$rt" ] && [ "$(id -u)" -eq 0 ]; then
+    apt-get update -q >/dev/null
+    rt=$(clang_runtime || true)
+  fi
+  if [ -z "$rt" ]; then
+    echo "deps.sh: cannot tell which libFuzzer runtime the clang package needs" >&2
+    exit 1
+  fi
+  installed "$rt" || missing+=("$rt")
+fi
 
 if [ "${#missing[@]}" -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then

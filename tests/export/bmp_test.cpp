@@ -109,3 +109,22 @@ TEST(Bmp, IndependentReaderSeesTheSamePixels) {
         }
     }
 }
+
+TEST(Bmp, BandsOfRowsIntoAnUnclearedBufferMakeTheSameFile) {
+    // pallodex-render encodes bands of rows on several threads into a buffer
+    // it never clears: every byte, headers and row padding included, must
+    // come from the encoder, and any split must give encodeBmp's bytes.
+    for (auto [w, h] : {std::pair{1, 1}, {5, 7}, {33, 17}, {64, 3}}) {
+        const auto px = gradient(w, h);
+        for (int bits : {24, 8}) {
+            const std::vector<std::uint8_t> whole = encodeBmp(px.data(), w, h, bits);
+            for (int bands : {1, 2, 3, h}) {
+                std::vector<std::uint8_t> out(bmpFileSize(w, h, bits), 0xAA);
+                writeBmpHeader(out.data(), w, h, bits);
+                for (int band = bands - 1; band >= 0; --band)  // any order
+                    encodeBmpRows(px.data(), w, h, bits, h * band / bands, h * (band + 1) / bands, out.data());
+                EXPECT_EQ(out, whole) << w << "x" << h << " " << bits << " bits in " << bands << " bands";
+            }
+        }
+    }
+}

@@ -337,7 +337,7 @@ TEST(Png, OptionsKeepThePixels) {
             SCOPED_TRACE(std::to_string(img.width) + "x" + std::to_string(img.height) + " level " +
                          std::to_string(c.level) + " strategy " + std::to_string(c.strategy));
             PngOptions opt;
-            opt.level = c.level;
+            opt.rgbLevel = opt.paletteLevel = c.level;
             opt.strategy = c.strategy;
             opt.filterPaletteRows = c.filterPalette;
             opt.threads = 1;
@@ -363,15 +363,15 @@ TEST(Png, RefusesImpossibleImagesAndUnknownOptions) {
         EXPECT_THROW(encodePng(&pixel, w, h), std::invalid_argument) << w << " x " << h;
     for (auto [w, h] : {std::pair{INT_MAX, INT_MAX}, {INT_MAX, 1}})
         EXPECT_THROW(encodePng(&pixel, w, h), std::bad_alloc) << w << " x " << h;
-    auto with = [](int level, int strategy, int threads) {
+    auto with = [](int rgbLevel, int paletteLevel, int strategy, int threads) {
         PngOptions o;
-        o.level = level, o.strategy = strategy, o.threads = threads;
+        o.rgbLevel = rgbLevel, o.paletteLevel = paletteLevel, o.strategy = strategy, o.threads = threads;
         return o;
     };
-    for (const PngOptions& o : {with(10, 0, 0), with(-1, 0, 0), with(6, -1, 0), with(6, Z_FIXED + 1, 0),
-                                with(6, 0, -1)})
+    for (const PngOptions& o : {with(10, 6, 0, 0), with(-1, 6, 0, 0), with(6, 10, 0, 0), with(6, -1, 0, 0),
+                                with(6, 6, -1, 0), with(6, 6, Z_FIXED + 1, 0), with(6, 6, 0, -1)})
         EXPECT_THROW(encodePng(&pixel, 1, 1, o), std::invalid_argument)
-            << o.level << " " << o.strategy << " " << o.threads;
+            << o.rgbLevel << " " << o.paletteLevel << " " << o.strategy << " " << o.threads;
 }
 
 // Whichever allocation fails, on whichever thread, the caller gets

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <thread>
 
 #include "file_system.h"
 #include "test_util.h"
@@ -64,99 +60,9 @@ TEST(CurrentDirectory, RoundTrips) {
     ASSERT_TRUE(fsys::setCurrentDirectory(start));
 }
 
-namespace {
-
-bool writeNew(std::FILE* f) { return std::fputs("NEW", f) >= 0; }
-
-// Leftover temporary files anywhere below dir.
-std::string leftovers(const std::string& dir) {
-    return testutil::run("find . -name '.pallodex-*'", dir).out;
-}
-
-}  // namespace
-
-TEST(WriteFile, ExistingTargetsKeepWhatMakesThemTheUsersFile) {
-    struct Case {
-        const char* setup;  // shell commands run in the scratch folder first
-        const char* target;
-        fsys::WriteResult result;
-        const char* check;  // shell condition that must hold afterwards
-    };
-    using R = fsys::WriteResult;
-    const Case cases[] = {
-        {"", "new.txt", R::Written, "test \"$(cat new.txt)\" = NEW && test $(stat -c %a new.txt) = 644"},
-        {"printf old > m.txt && chmod 640 m.txt", "m.txt", R::Written,
-         "test \"$(cat m.txt)\" = NEW && test $(stat -c %a m.txt) = 640"},
-        {"printf old > x.txt && chmod 755 x.txt", "x.txt", R::Written, "test $(stat -c %a x.txt) = 755"},
-        // A link stays a link; the file it points to gets the contents.
-        {"mkdir d && printf old > d/real.txt && ln -s d/real.txt link.txt", "link.txt", R::Written,
-         "test -L link.txt && test \"$(cat d/real.txt)\" = NEW"},
-        {"ln -s made.txt dangling.txt", "dangling.txt", R::Written,
-         "test -L dangling.txt && test \"$(cat made.txt)\" = NEW"},
-        // Hard links keep sharing one file.
-        {"printf old > a.txt && ln a.txt b.txt", "a.txt", R::Written,
-         "test \"$(cat b.txt)\" = NEW && test $(stat -c %i a.txt) = $(stat -c %i b.txt)"},
-        // Read-only, directly or through a link: left alone.
-        {"printf old > ro.txt && chmod 444 ro.txt", "ro.txt", R::ReadOnly,
-         "test \"$(cat ro.txt)\" = old && test $(stat -c %a ro.txt) = 444"},
-        {"printf old > ro2.txt && chmod 444 ro2.txt && ln -s ro2.txt rolink.txt", "rolink.txt", R::ReadOnly,
-         "test -L rolink.txt && test \"$(cat ro2.txt)\" = old"},
-        // A device behind a link is written, not replaced. The device is a
-        // private copy of /dev/null: were the test ever to fail, it must not
-        // take the machine's /dev/null with it.
-        {"mknod dev c 1 3 && ln -s dev null.txt", "null.txt", R::Written, "test -L null.txt && test -c dev"},
-        {"mkdir dir.txt", "dir.txt", R::Failed, "test -d dir.txt"},
-        {"", "missing/x.txt", R::Failed, "test ! -e missing"},
-    };
-    const mode_t oldMask = umask(022);
-    for (const Case& c : cases) {
-        const std::string dir = testutil::scratchDir();
-        if (testutil::run(c.setup[0] ? c.setup : "true", dir).exitCode != 0) {
-            // Only mknod may fail, where the user may not make devices.
-            EXPECT_EQ(std::strncmp(c.setup, "mknod", 5), 0) << c.setup;
-            continue;
-        }
-        std::string error;
-        EXPECT_EQ(fsys::writeFile(dir + "/" + c.target, writeNew, &error), c.result) << c.target << ": " << error;
-        EXPECT_EQ(error.empty(), c.result != R::Failed) << c.target;
-        const auto check = testutil::run(c.check, dir);
-        EXPECT_EQ(check.exitCode, 0) << c.target << ": " << c.check << check.err;
-        EXPECT_EQ(leftovers(dir), "") << c.target;
-    }
-    umask(oldMask);
-}
-
-TEST(WriteFile, FifoIsWrittenNotReplaced) {
-    const std::string dir = testutil::scratchDir(), fifo = dir + "/pipe";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::string got;
-    std::thread reader([&] { got = testutil::readFile(fifo); });
-    EXPECT_EQ(fsys::writeFile(fifo, writeNew), fsys::WriteResult::Written);
-    reader.join();
-    EXPECT_EQ(got, "NEW");
-    struct stat st;
-    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(testutil::listDir(dir), std::vector<std::string>{"pipe"});
-}
-
-TEST(WriteFile, AnyNameTheFileSystemTakesWorks) {
-    // The temporary name must fit wherever the target's name fits; a name
-    // the file system refuses gets its own reason.
-    for (std::size_t length : {1u, 249u, 250u, 254u, 255u, 256u}) {
-        const std::string dir = testutil::scratchDir(), name = std::string(length, 'n');
-        std::string error;
-        const fsys::WriteResult result = fsys::writeFile(dir + "/" + name, writeNew, &error);
-        if (length <= 255) {
-            EXPECT_EQ(result, fsys::WriteResult::Written) << length << ": " << error;
-            EXPECT_EQ(testutil::listDir(dir), std::vector<std::string>{name}) << length;
-        } else {
-            EXPECT_EQ(result, fsys::WriteResult::Failed) << length;
-            EXPECT_EQ(error, std::strerror(ENAMETOOLONG));
-            EXPECT_TRUE(testutil::listDir(dir).empty()) << length;
-        }
-    }
-}
+// What writeFile does with links, modes, hard links, devices, FIFOs and long
+// names is tested through pallodex-render, its one POSIX user
+// (tests/tools/render_cli_test.cpp); here only what a command cannot reach.
 
 TEST(WriteFile, HardLinkedFileSurvivesAFullDisk) {
     // Rewritten in place, the file must still not lose its old contents when

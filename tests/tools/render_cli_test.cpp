@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <initializer_list>
+#include <thread>
 
 #include "bmp.h"
 #include "render.h"
 #include "settings_file.h"
 #include "test_util.h"
-
-#include <fstream>
 
 namespace {
 
@@ -17,6 +25,37 @@ std::string expectedBmp(const PatternSettings& s, int bits) {
     renderReference(s, px.data());
     const auto bytes = encodeBmp(px.data(), s.bmpw, s.bmph, bits);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// A small image that renders in no time: tests of files need no big ones.
+const char kSmall[] = "--set bmpw=7 --set bmph=3 --set hue=100";
+
+PatternSettings smallSettings() {
+    PatternSettings s;
+    s.bmpw = 7, s.bmph = 3, s.hue = 100;
+    return s;
+}
+
+// Leftover temporary files anywhere below dir.
+std::string leftovers(const std::string& dir) { return testutil::run("find . -name '.pallodex-*'", dir).out; }
+
+// Whether process pid has handlers for all of sigs, from the SigCgt mask in
+// /proc; waits up to 10 seconds for it.
+bool catchesSignals(pid_t pid, std::initializer_list<int> sigs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("SigCgt:", 0) != 0) continue;
+            const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+            bool all = true;
+            for (int sig : sigs) all = all && ((caught >> (sig - 1)) & 1u);
+            if (all) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
 }
 
 }  // namespace
@@ -79,6 +118,53 @@ TEST(RenderCli, ThreadCountDoesNotChangeTheImage) {
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(testutil::readFile(dir + "/t.bmp"), std::string(bytes.begin(), bytes.end())) << threads;
     }
+}
+
+TEST(RenderCli, LargeImagesEncodedInBandsMatchTheOneThreadEncoder) {
+    // Large enough for several bands, odd widths for row padding, both
+    // depths, and to standard output as well as to a file.
+    const std::string dir = testutil::scratchDir();
+    for (auto [w, h] : {std::pair{1023, 517}, {2048, 129}, {641, 1031}}) {
+        PatternSettings s;
+        s.bmpw = w, s.bmph = h, s.pat_x = WaveSine, s.dth_g = 3, s.hue = 250;
+        const std::vector<std::uint32_t> px = renderImage(s);
+        const std::string size = "--set bmpw=" + std::to_string(w) + " --set bmph=" + std::to_string(h) +
+                                 " --set pat_x=2 --set dth_g=3 --set hue=250";
+        for (const char* bits : {"24", "8"}) {
+            const auto bytes = encodeBmp(px.data(), w, h, std::atoi(bits));
+            const std::string expected(bytes.begin(), bytes.end());
+            for (const char* threads : {"2", "5"}) {
+                const std::string args = size + " --bits " + bits + " --threads " + threads;
+                auto r = testutil::run("'" + kExe + "' " + args + " -o out.bmp", dir);
+                ASSERT_EQ(r.exitCode, 0) << r.err;
+                EXPECT_TRUE(testutil::readFile(dir + "/out.bmp") == expected) << args;
+                r = testutil::run("'" + kExe + "' " + args + " -o -", dir);
+                EXPECT_TRUE(r.out == expected) << args << " -o -";
+            }
+        }
+    }
+}
+
+TEST(RenderCli, LongRenderShowsItsProgressOnATerminal) {
+    // script(1) gives the command a terminal. A render that runs past half a
+    // second shows percentages and then "done"; the supersampling factor
+    // grows until one does, whatever the renderer's speed.
+    const std::string dir = testutil::scratchDir();
+    for (int accuracy = 16; accuracy <= 1024; accuracy *= 2) {
+        const std::string command = "'" + kExe + "' --set bmpw=2048 --set bmph=2048 --set dth_r=5 --set accuracy=" +
+                                    std::to_string(accuracy) + " --threads 1 -o out.bmp";
+        const auto start = std::chrono::steady_clock::now();
+        const auto r = testutil::run("script -qec \"" + command + "\" /dev/null", dir);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+        if (seconds < 1.0) continue;
+        EXPECT_NE(r.out.find("\rrendering 2048x2048: "), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("%"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.substr(r.out.size() - std::min<std::size_t>(r.out.size(), 28)),
+                  "\rrendering 2048x2048: done\r\n");  // the terminal turns LF into CR LF
+        return;
+    }
+    FAIL() << "no render took a second";
 }
 
 TEST(RenderCli, PrintSettingsShowsTheValidatedSetInFileOrder) {
@@ -201,4 +287,204 @@ TEST(RenderCli, UnreadableSettingsFileIsAnError) {
     r = testutil::run("'" + kExe + "' a.ini --set 'hue= 5' --print-settings", dir);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");
+}
+
+TEST(RenderCli, OutputGoesIntoWhatIsAtThePath) {
+    // Each case: a set-up, the command's output argument (and what follows
+    // the command on the shell line), and what must hold afterwards. The
+    // picture is expected.bmp; no case may leave a temporary file.
+    struct Case {
+        const char* setup;
+        const char* output;
+        int exitCode;
+        const char* check;
+    };
+    const Case cases[] = {
+        // A link stays a link; the file it points to takes the picture.
+        {"mkdir d && printf old > d/real.bmp && ln -s d/real.bmp link.bmp", "link.bmp", 0,
+         "test -L link.bmp && cmp d/real.bmp expected.bmp"},
+        {"ln -s new.bmp dangling.bmp", "dangling.bmp", 0, "test -L dangling.bmp && cmp new.bmp expected.bmp"},
+        // An existing file keeps its permission bits and its hard links.
+        {"printf old > m.bmp && chmod 640 m.bmp", "m.bmp", 0,
+         "cmp m.bmp expected.bmp && test $(stat -c %a m.bmp) = 640"},
+        {"printf old > a.bmp && ln a.bmp b.bmp", "a.bmp", 0,
+         "cmp b.bmp expected.bmp && test $(stat -c %i a.bmp) = $(stat -c %i b.bmp)"},
+        // A read-only file is refused, not replaced.
+        {"printf old > ro.bmp && chmod 444 ro.bmp", "ro.bmp", 1, "test \"$(cat ro.bmp)\" = old"},
+        // Standard output, by name or through a link to it; and a FIFO.
+        {"", "- | cat > piped.bmp", 0, "cmp piped.bmp expected.bmp"},
+        {"ln -s /dev/stdout out.lnk", "out.lnk | cat > piped.bmp", 0, "test -L out.lnk && cmp piped.bmp expected.bmp"},
+        {"mkfifo f.bmp && (cat f.bmp > got.bmp; echo done > reader.done) &", "f.bmp", 0,
+         "for i in $(seq 50); do test -e reader.done && break; sleep 0.1; done; test -p f.bmp && cmp got.bmp "
+         "expected.bmp"},
+        // A device behind a link: a private null device, so that a failure
+        // cannot replace the machine's own.
+        {"mknod nul c 1 3 && ln -s nul nul.lnk", "nul.lnk", 0, "test -L nul.lnk && test -c nul"},
+    };
+    const std::string expected = expectedBmp(smallSettings(), 24);
+    for (const Case& c : cases) {
+        const std::string dir = testutil::scratchDir();
+        testutil::writeFile(dir + "/expected.bmp", expected);
+        if (c.setup[0] && testutil::run(c.setup, dir).exitCode != 0) {
+            EXPECT_EQ(std::string(c.setup).rfind("mknod", 0), 0u) << "set-up failed: " << c.setup;
+            continue;  // only where the user may not make devices
+        }
+        const auto r = testutil::run("'" + kExe + "' " + kSmall + " -o " + c.output, dir);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.output << ": " << r.err;
+        EXPECT_EQ(testutil::countLines(r.err), c.exitCode ? 1u : 0u) << c.output << ": " << r.err;
+        const auto check = testutil::run(c.check, dir);
+        EXPECT_EQ(check.exitCode, 0) << c.output << ": " << c.check << "\n" << check.err;
+        EXPECT_EQ(leftovers(dir), "") << c.output;
+    }
+}
+
+TEST(RenderCli, RefusesToWriteOverItsOwnSettingsFile) {
+    // Same file by device and inode, whatever the name says.
+    const std::string dir = testutil::scratchDir();
+    const std::string seed = "hue=300\r\nbmpw=5\r\nbmph=5\r\n";
+    testutil::writeFile(dir + "/seed.ini", seed);
+    ASSERT_EQ(testutil::run("ln seed.ini hard.ini && ln -s seed.ini soft.ini && mkdir sub", dir).exitCode, 0);
+    for (const char* args : {"seed.ini -o seed.ini", "seed.ini -o ./seed.ini", "seed.ini -o sub/../seed.ini",
+                             "seed.ini -o hard.ini", "seed.ini -o soft.ini", "soft.ini -o seed.ini",
+                             "- -o seed.ini < seed.ini"}) {
+        const auto r = testutil::run("'" + kExe + "' " + args, dir);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
+        EXPECT_EQ(testutil::readFile(dir + "/seed.ini"), seed) << args;
+        EXPECT_EQ(testutil::listDir(dir), (std::vector<std::string>{"hard.ini", "seed.ini", "soft.ini", "sub"}))
+            << args;
+    }
+    // A copy is another file.
+    ASSERT_EQ(testutil::run("cp seed.ini copy.ini", dir).exitCode, 0);
+    EXPECT_EQ(testutil::run("'" + kExe + "' seed.ini -o copy.ini", dir).exitCode, 0);
+}
+
+TEST(RenderCli, AnyNameTheFileSystemTakesWorks) {
+    for (std::size_t length : {249u, 250u, 251u, 255u, 256u}) {
+        const std::string dir = testutil::scratchDir(), name = std::string(length - 4, 'p') + ".bmp";
+        const auto r = testutil::run("'" + kExe + "' " + kSmall + " -o " + name, dir);
+        if (length <= 255) {
+            EXPECT_EQ(r.exitCode, 0) << length << ": " << r.err;
+            EXPECT_EQ(testutil::listDir(dir), std::vector<std::string>{name}) << length;
+        } else {
+            // The system's own reason, naming the file rather than the folder.
+            EXPECT_EQ(r.exitCode, 1) << length;
+            EXPECT_EQ(r.err, "pallodex-render: cannot write '" + name + "': File name too long\n");
+            EXPECT_TRUE(testutil::listDir(dir).empty()) << length;
+        }
+    }
+}
+
+TEST(RenderCli, SettingsInputIsARegularFileOrStandardInputOfBoundedSize) {
+    // Nothing may hang: timeout's exit code 124 would show it.
+    const std::string dir = testutil::scratchDir();
+    ASSERT_EQ(testutil::run("mkfifo fifo.ini && ln -s /dev/zero zero.ini", dir).exitCode, 0);
+    const std::string oneMiB(1 << 20, '\n');
+    testutil::writeFile(dir + "/big.ini", "hue=5\n" + oneMiB);
+    testutil::writeFile(dir + "/limit.ini", "hue=5\n" + oneMiB.substr(6));
+    struct Case {
+        const char* args;
+        int exitCode;
+        const char* message;  // what stderr's one line holds; empty: no output at all
+    };
+    const Case cases[] = {
+        {"/dev/zero", 2, "not a regular file"},
+        {"zero.ini", 2, "not a regular file"},
+        {"fifo.ini", 2, "not a regular file"},  // no writer: must not wait for one
+        {"- < /dev/zero", 2, "settings file too large"},
+        {"big.ini", 2, "settings file too large"},
+        {"- < big.ini", 2, "settings file too large"},
+        {"limit.ini", 0, ""},  // exactly 1 MiB
+        {"- < limit.ini", 0, ""},
+    };
+    for (const Case& c : cases) {
+        const auto r = testutil::run("timeout 20 '" + kExe + "' " + c.args + " --print-settings", dir);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << ": " << r.err;
+        if (c.message[0]) {
+            EXPECT_EQ(testutil::countLines(r.err), 1u) << c.args << ": " << r.err;
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+        } else {
+            EXPECT_EQ(r.err, "") << c.args;
+            EXPECT_NE(r.out.find("\r\nhue=5\r\n"), std::string::npos) << c.args;
+        }
+    }
+    // Standard input renders like the same file named.
+    testutil::writeFile(dir + "/small.ini", "bmpw=7\nbmph=3\nhue=100\n");
+    const auto r = testutil::run("'" + kExe + "' - -o - < small.ini > piped.bmp", dir);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testutil::readFile(dir + "/piped.bmp"), expectedBmp(smallSettings(), 24));
+}
+
+TEST(RenderCli, FileWithoutSettingsRendersTheDefaultsWithAWarning) {
+    const std::string dir = testutil::scratchDir();
+    // A picture passed by mistake, empty files, unknown lines only.
+    testutil::writeFile(dir + "/picture.bmp", expectedBmp(smallSettings(), 24));
+    testutil::writeFile(dir + "/empty.ini", "");
+    testutil::writeFile(dir + "/unknown.ini", "[pallodex]\r\ncolour=red\r\nhue=\r\n");
+    for (const char* file : {"picture.bmp", "empty.ini", "unknown.ini"}) {
+        const auto r = testutil::run("'" + kExe + "' " + file + " -o out.bmp", dir);
+        EXPECT_EQ(r.exitCode, 0) << file;
+        EXPECT_EQ(r.err, "pallodex-render: warning: no settings found in '" + std::string(file) + "'\n");
+        EXPECT_EQ(testutil::readFile(dir + "/out.bmp"), expectedBmp(PatternSettings(), 24)) << file;
+    }
+    const auto r = testutil::run("'" + kExe + "' - --print-settings < empty.ini", dir);
+    EXPECT_EQ(r.err, "pallodex-render: warning: no settings found in standard input\n");
+    // One known key is a settings file: no warning.
+    testutil::writeFile(dir + "/one.ini", "junk\nhue=1\n");
+    EXPECT_EQ(testutil::run("'" + kExe + "' one.ini -o out.bmp", dir).err, "");
+}
+
+TEST(RenderCli, FailedWritesToStandardOutputSaySo) {
+    const std::string dir = testutil::scratchDir();
+    for (const char* args : {"--print-settings >&-", "--print-settings > /dev/full", "-o - >&-", "-o - > /dev/full"}) {
+        const auto r = testutil::run("'" + kExe + "' " + std::string(kSmall) + " " + args, dir);
+        EXPECT_EQ(r.exitCode, 1) << args;
+        EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("standard output"), std::string::npos) << args << ": " << r.err;
+    }
+    EXPECT_TRUE(testutil::listDir(dir).empty());
+}
+
+TEST(RenderCli, InterruptEndsWithTheShellsCodeAndLeavesNoFileBehind) {
+    // Signals at moments spread over a render and its write. Whenever one
+    // lands, the command exits (not dies) with 128 + the signal, or has
+    // finished, and leaves no temporary file. That the file is removed when
+    // the signal lands during the write is proven deterministically in the
+    // persist tests.
+    const std::string dir = testutil::scratchDir();
+    int interrupted = 0;
+    for (int i = 0; i < 16; ++i) {
+        const int sig = i % 2 ? SIGTERM : SIGINT;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (chdir(dir.c_str()) != 0) _exit(127);
+            std::signal(SIGINT, SIG_DFL);  // as an interactive shell starts it
+            std::signal(SIGTERM, SIG_DFL);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            execl(kExe.c_str(), kExe.c_str(), "--set", "bmpw=2048", "--set", "bmph=2048", "--set", "accuracy=2", "-o",
+                  "out.bmp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // A signal before the program has caught it (during exec, say)
+        // still ends it the default way: wait until it catches both.
+        if (!catchesSignals(child, {SIGINT, SIGTERM})) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            FAIL() << "the command never caught SIGINT and SIGTERM";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10 * i));
+        kill(child, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << " after " << 10 * i << " ms";
+        if (WEXITSTATUS(status) != 0) {
+            ++interrupted;
+            EXPECT_EQ(WEXITSTATUS(status), 128 + sig) << "after " << 10 * i << " ms";
+        }
+        EXPECT_EQ(leftovers(dir), "") << "signal " << sig << " after " << 10 * i << " ms";
+    }
+    EXPECT_GT(interrupted, 0);
 }
