@@ -4,7 +4,7 @@
 #   make render   render the default wallpaper to build/pallodex.bmp (no display needed)
 #   make build    build the native tools and the Windows program
 #   make bench    benchmarks
-#   make bench-win32  SetPixel against SetDIBits on the image surface, under Wine
+#   make bench-win32  the 32-bit renderer, the image surface and the program's response under Wine
 #   make fuzz     run each fuzz target for FUZZ_SECONDS (default 60) seconds
 #   make deps     install missing Debian packages
 
@@ -73,7 +73,7 @@ render: build-native
 bench: build-native
 	$(NATIVE)/render-bench
 
-bench-win32: deps-wine build-win32
+bench-win32: deps-wine build-win32 build-native
 	scripts/bench-win32.sh
 
 clean:

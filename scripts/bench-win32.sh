@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Runs surface-bench.exe (SetPixel against SetDIBits on a 2048x2048 surface)
-# under Wine on a private virtual display, then shuts that Wine down.
+# The Win32 benchmarks under Wine, each on a private virtual display:
+# surface-bench.exe (the 32-bit renderer at 2048x2048, and filling the image
+# surface: SetPixel against SetDIBits), then the program itself as the user
+# meets it (tests/e2e/bench/latency.sh: key press to new image, and how fast
+# the window answers during a long render).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=$root/build/win32/surface-bench.exe
 [ -f "$exe" ] || { echo "bench-win32.sh: $exe is missing (make build-win32)" >&2; exit 1; }
-
-export WINEPREFIX=$root/build/wineprefix-bench
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+source "$root/scripts/env.sh"
+pallodex_wine_env "$root/build/wineprefix-bench"
 
 # One prefix per display: the inner script creates the prefix if needed, runs
 # the benchmark and stops this prefix's wineserver before the display goes.
@@ -27,3 +26,6 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wineserver -w 2>/dev/null || true
   exit $rc
 ' bench "$exe"
+
+"$root/tests/e2e/bench/latency.sh" "$root/build/wineprefix-latency" "$root/build/win32/pallodex.exe" \
+  "$root/build/native/pallodex-render"

@@ -5,21 +5,34 @@
 #   scripts/deps.sh wine    Wine (32-bit), Xvfb, xdotool, Japanese fonts and locale
 #   scripts/deps.sh fuzz    clang and the libFuzzer runtime of its version
 set -euo pipefail
+source "$(dirname "$0")/env.sh"
 
 want=()
 need_i386=0
 for group in "$@"; do
   case "$group" in
-    build) want+=(g++ make cmake libgtest-dev libbenchmark-dev g++-mingw-w64-i686 zlib1g-dev libz-mingw-w64-dev
-                 imagemagick pngcheck) ;;
-    wine) want+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool xclip fonts-ipafont-gothic locales imagemagick)
+    build) want+=("${PALLODEX_PACKAGES_build[@]}") ;;
+    wine) want+=("${PALLODEX_PACKAGES_wine[@]}")
           need_i386=1 ;;
-    fuzz) want+=(clang) ;;
+    fuzz) want+=("${PALLODEX_PACKAGES_fuzz[@]}") ;;
     *) echo "deps.sh: unknown group '$group' (build, wine, fuzz)" >&2; exit 2 ;;
   esac
 done
 
-installed() { dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null | grep -qx installed; }
+installed() { pallodex_installed "$1"; }
+
+# Another install (a test of another checkout, an unattended upgrade) may
+# hold the dpkg lock: wait for it instead of failing.
+wait_for_dpkg() {
+  local i
+  for ((i = 0; i < 600; i++)); do
+    pgrep -x apt-get >/dev/null || pgrep -x dpkg >/dev/null || return 0
+    ((i % 30 == 0)) && echo "deps.sh: waiting for another apt-get/dpkg to finish" >&2
+    sleep 1
+  done
+  echo "deps.sh: dpkg stayed locked" >&2
+  return 1
+}
 
 # The libFuzzer runtime is packaged per clang version (libclang-rt-14-dev for
 # Debian 12's clang 14): ask the clang package which version it stands for.
@@ -49,6 +62,7 @@ if [ "${#missing[@]}" -gt 0 ]; then
     echo "deps.sh: missing packages: ${missing[*]} (run as root, or install them with apt-get)" >&2
     exit 1
   fi
+  wait_for_dpkg
   export DEBIAN_FRONTEND=noninteractive
   if [ "$need_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
@@ -65,8 +79,12 @@ if [[ " $* " == *" wine "* ]] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf
     echo "deps.sh: the ja_JP.UTF-8 locale is missing (run as root)" >&2
     exit 1
   fi
-  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
-  locale-gen >/dev/null
+  if [ -f /etc/locale.gen ]; then
+    sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+  else
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+  fi
 fi
 exit 0

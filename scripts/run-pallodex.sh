@@ -16,11 +16,8 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 
-export WINEPREFIX=$root/build/wine-run
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+source "$root/scripts/env.sh"
+pallodex_wine_env "$root/build/wine-run"
 
 mkdir -p "$start"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -26,6 +26,8 @@ E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_DIR=$(cd "$E2E_LIB_DIR/.." && pwd)
 # shellcheck disable=SC2034  # for test scripts (default paths)
 E2E_REPO=$(cd "$E2E_DIR/../.." && pwd)
+# shellcheck source=../../../scripts/env.sh
+source "$E2E_REPO/scripts/env.sh"
 # E2E_WORK (helper exe, artifacts) defaults to <prefix's folder>/e2e.
 : "${E2E_TIMEOUT:=10}"                          # default wait, seconds
 : "${E2E_SCREEN:=1280x1024x24}"
@@ -87,47 +89,10 @@ e2e_winpath() {
 
 # ---------------------------------------------------------------- dependencies
 
-E2E_PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xdotool xclip
-              fonts-ipafont-gothic locales imagemagick)
-
-_e2e_installed() { dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null | grep -qx installed; }
-
-# Another install may hold the dpkg lock: wait for it instead of failing.
-e2e_wait_dpkg() {
-    local i
-    for ((i = 0; i < 600; i++)); do
-        pgrep -x apt-get >/dev/null || pgrep -x dpkg >/dev/null || return 0
-        ((i % 30 == 0)) && e2e_log "waiting for another apt-get/dpkg to finish"
-        sleep 1
-    done
-    return 1
-}
-
-e2e_ensure_locale() {
-    locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8' && return 0
-    [[ $(id -u) == 0 ]] || { e2e_log "ja_JP.UTF-8 locale missing (run as root)"; return 1; }
-    if [[ -f /etc/locale.gen ]]; then
-        sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-        grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
-        locale-gen >/dev/null
-    else
-        localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-    fi
-}
-
 # Installs whatever is missing (root only), then checks the tools are there.
 e2e_setup_deps() {
-    local missing=() p
-    for p in "${E2E_PACKAGES[@]}"; do _e2e_installed "$p" || missing+=("$p"); done
-    if ((${#missing[@]})); then
-        [[ $(id -u) == 0 ]] || { e2e_log "missing packages: ${missing[*]} (run as root)"; return 1; }
-        e2e_wait_dpkg || { e2e_log "dpkg stayed locked"; return 1; }
-        export DEBIAN_FRONTEND=noninteractive
-        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-        e2e_log "installing ${missing[*]}"
-        apt-get update -q >&2 && apt-get install -y -q "${missing[@]}" >&2 || return 1
-    fi
-    e2e_ensure_locale || return 1
+    local p
+    "$E2E_REPO/scripts/deps.sh" wine >&2 || return 1
     for p in wine wineserver wineboot Xvfb xdotool xclip import compare convert i686-w64-mingw32-g++-posix; do
         command -v "$p" >/dev/null || { e2e_log "missing command: $p"; return 1; }
     done
@@ -136,12 +101,7 @@ e2e_setup_deps() {
 # ---------------------------------------------------------------- environment
 
 e2e_wine_env() {
-    export WINEPREFIX=$1
-    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8   # ANSI code page 932
-    export WINEDEBUG=${E2E_WINEDEBUG:--all}
-    # No Mono/Gecko install prompts, no desktop menu entries written to $HOME.
-    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-    unset WINEARCH WINESERVER WINELOADER
+    PALLODEX_WINEDEBUG=${E2E_WINEDEBUG:-} pallodex_wine_env "$1"
 }
 
 # Starts a private Xvfb; -displayfd picks a free display without races
