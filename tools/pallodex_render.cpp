@@ -1,4 +1,4 @@
-// pallodex-render: renders a parameter set to a BMP file from the command line.
+// pallodex-render: renders a parameter set to a BMP or PNG file from the command line.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cctype>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "bmp.h"
+#include "png.h"
 #include "file_system.h"
 #include "pattern_settings.h"
 #include "render.h"
@@ -28,12 +30,14 @@
 namespace {
 
 const char kUsage[] =
-    "usage: pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... [--bits 24|8] [-o OUT.bmp]\n"
-    "                       [--threads N] [--print-settings]\n"
+    "usage: pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... [-o OUT.bmp|OUT.png]\n"
+    "                       [--format bmp|png] [--bits 24|8] [--threads N] [--print-settings]\n"
     "Renders a wallpaper from the parameters of SETTINGS_FILE (an info file, '-' for standard\n"
-    "input; default: the default parameters), changed by each --set, into a BMP file (default\n"
-    "pallodex.bmp, 24 bits; '-o -' writes to standard output). KEY is a settings-file key,\n"
-    "VALUE a decimal integer. --print-settings prints the resulting settings file instead.\n";
+    "input; default: the default parameters), changed by each --set, into a picture file\n"
+    "(default pallodex.bmp; '-o -' writes to standard output). The format follows the output's\n"
+    "extension (.png: PNG, anything else: BMP) unless --format says otherwise; --bits chooses\n"
+    "24-bit or 8-bit BMP. KEY is a settings-file key, VALUE a decimal integer.\n"
+    "--print-settings prints the resulting settings file instead.\n";
 
 // A settings file holds 36 short lines; anything this large is something
 // else, and a device that never ends must not be read forever.
@@ -74,6 +78,9 @@ struct Options {
     std::string settingsFile;           // empty: none; "-": standard input
     std::vector<std::string> setLines;  // applied after the settings file, in order
     int bits = 24;
+    bool bitsGiven = false;
+    enum Format { Bmp, Png } format = Bmp;
+    std::string formatName;  // empty: from the output's extension
     int threads = 0;
     std::string output = "pallodex.bmp";  // "-": standard output
     bool printSettings = false;
@@ -106,6 +113,11 @@ Options parseArguments(int argc, char** argv) {
                 o.bits = 8;
             else
                 usageError("--bits must be 24 or 8, not '" + v + "'");
+            o.bitsGiven = true;
+        } else if (arg == "--format") {
+            o.formatName = valueOf(i);
+            if (o.formatName != "bmp" && o.formatName != "png")
+                usageError("--format must be bmp or png, not '" + o.formatName + "'");
         } else if (arg == "-o") {
             o.output = valueOf(i);
             if (o.output.empty()) usageError("-o needs a file name");
@@ -130,6 +142,17 @@ Options parseArguments(int argc, char** argv) {
             o.settingsFile = arg;
         }
     }
+    if (o.formatName.empty()) {
+        const std::size_t dot = o.output.rfind('.');
+        std::string extension = dot == std::string::npos ? "" : o.output.substr(dot + 1);
+        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        o.format = extension == "png" ? Options::Png : Options::Bmp;
+    } else {
+        o.format = o.formatName == "png" ? Options::Png : Options::Bmp;
+    }
+    // A PNG always holds every colour, as a palette when there are at most
+    // 256; an 8-bit request there would be a promise not kept.
+    if (o.format == Options::Png && o.bitsGiven) usageError("--bits applies to BMP output only, not to PNG");
     return o;
 }
 
@@ -285,26 +308,30 @@ std::unique_ptr<BigBuffer<std::uint32_t>> renderWithProgress(const Options& o) {
     return pixels;
 }
 
+// The bytes of the picture file, wherever they are kept.
 struct Encoded {
-    std::unique_ptr<BigBuffer<std::uint8_t>> bytes;
+    std::unique_ptr<BigBuffer<std::uint8_t>> bmp;
+    std::vector<std::uint8_t> png;
+    const std::uint8_t* data = nullptr;
     std::size_t size = 0;
 };
 
 // Bands of rows on every thread: a large image takes as long to encode on
 // one thread as to render on all of them.
-Encoded encodeInParallel(const Options& o, const std::uint32_t* pixels) {
+Encoded encodeBmpInParallel(const Options& o, const std::uint32_t* pixels) {
     const PatternSettings& s = o.settings;
     Encoded e;
     e.size = bmpFileSize(s.bmpw, s.bmph, o.bits);
-    e.bytes = std::make_unique<BigBuffer<std::uint8_t>>(e.size);  // every byte is written below
-    writeBmpHeader(e.bytes->get(), s.bmpw, s.bmph, o.bits);
+    e.bmp = std::make_unique<BigBuffer<std::uint8_t>>(e.size);  // every byte is written below
+    e.data = e.bmp->get();
+    writeBmpHeader(e.bmp->get(), s.bmpw, s.bmph, o.bits);
     const std::int64_t pixelCount = static_cast<std::int64_t>(s.bmpw) * s.bmph;
     const int bands = static_cast<int>(std::min<std::int64_t>(
         {threadCount(o.threads), s.bmph, std::max<std::int64_t>(pixelCount / 65536, 1)}));
     auto encodeBand = [&](int band) {
         const std::int32_t y0 = static_cast<std::int32_t>(static_cast<std::int64_t>(s.bmph) * band / bands);
         const std::int32_t y1 = static_cast<std::int32_t>(static_cast<std::int64_t>(s.bmph) * (band + 1) / bands);
-        encodeBmpRows(pixels, s.bmpw, s.bmph, o.bits, y0, y1, e.bytes->get());
+        encodeBmpRows(pixels, s.bmpw, s.bmph, o.bits, y0, y1, e.bmp->get());
     };
     std::vector<std::thread> helpers;
     try {
@@ -315,6 +342,17 @@ Encoded encodeInParallel(const Options& o, const std::uint32_t* pixels) {
     encodeBand(0);
     for (int band = static_cast<int>(helpers.size()) + 1; band < bands; ++band) encodeBand(band);
     for (auto& t : helpers) t.join();
+    return e;
+}
+
+Encoded encodePicture(const Options& o, const std::uint32_t* pixels) {
+    if (o.format == Options::Bmp) return encodeBmpInParallel(o, pixels);
+    Encoded e;
+    PngOptions options;
+    options.threads = o.threads;
+    e.png = encodePng(pixels, o.settings.bmpw, o.settings.bmph, options);
+    e.data = e.png.data();
+    e.size = e.png.size();
     return e;
 }
 
@@ -335,9 +373,9 @@ int run(int argc, char** argv) {
     refuseToOverwriteInput(o);
 
     const auto pixels = renderWithProgress(o);
-    const Encoded bmp = encodeInParallel(o, pixels->get());
+    const Encoded picture = encodePicture(o, pixels->get());
     if (o.output == kStdio) {
-        if (!writeAllToStdout(bmp.bytes->get(), bmp.size))
+        if (!writeAllToStdout(picture.data, picture.size))
             writeError(std::string("cannot write to standard output: ") + std::strerror(errno));
         return 0;
     }
@@ -353,12 +391,12 @@ int run(int argc, char** argv) {
             // The file is not synced either way (it can be rendered again).
             struct stat st;
             const bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
-            const int err = regular ? posix_fallocate(fileno(f), 0, static_cast<off_t>(bmp.size)) : 0;
+            const int err = regular ? posix_fallocate(fileno(f), 0, static_cast<off_t>(picture.size)) : 0;
             if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
                 errno = err;
                 return false;
             }
-            return std::fwrite(bmp.bytes->get(), 1, bmp.size, f) == bmp.size;
+            return std::fwrite(picture.data, 1, picture.size, f) == picture.size;
         },
         &error);
     if (result == fsys::WriteResult::ReadOnly) writeError("cannot write '" + o.output + "': the file is read-only");

@@ -9,9 +9,11 @@
 #include <csignal>
 #include <fstream>
 #include <initializer_list>
+#include <set>
 #include <thread>
 
 #include "bmp.h"
+#include "png.h"
 #include "render.h"
 #include "settings_file.h"
 #include "test_util.h"
@@ -165,6 +167,71 @@ TEST(RenderCli, LongRenderShowsItsProgressOnATerminal) {
         return;
     }
     FAIL() << "no render took a second";
+}
+
+TEST(RenderCli, FormatFollowsTheExtensionUnlessNamed) {
+    // Each case: arguments, and whether the file written is PNG (else BMP).
+    // The PNG must hold the BMP's pixels for an independent reader.
+    struct Case {
+        const char* args;
+        const char* file;
+        bool png;
+    };
+    const Case cases[] = {
+        {"-o out.png", "out.png", true},
+        {"-o OUT.PNG", "OUT.PNG", true},
+        {"-o out.Png", "out.Png", true},
+        {"-o out.bmp", "out.bmp", false},
+        {"-o out.png.bmp", "out.png.bmp", false},
+        {"-o png", "png", false},
+        {"--format png -o out.img", "out.img", true},
+        {"-o out.png --format bmp", "out.png", false},
+        {"--format png -o - > piped", "piped", true},
+        {"-o - > piped", "piped", false},
+        {"--bits 8 -o out.bmp", "out.bmp", false},
+    };
+    // A dithered gradient of more than 256 colours: an RGB PNG.
+    PatternSettings s;
+    s.bmpw = 64, s.bmph = 48, s.dth_g = 3;
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(s.bmpw) * s.bmph);
+    renderReference(s, px.data());
+    ASSERT_GT(std::set<std::uint32_t>(px.begin(), px.end()).size(), 256u);
+    for (const Case& c : cases) {
+        const std::string dir = testutil::scratchDir();
+        const auto r = testutil::run("'" + kExe + "' --set bmpw=64 --set bmph=48 --set dth_g=3 " + std::string(c.args), dir);
+        ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
+        const std::string bytes = testutil::readFile(dir + "/" + c.file);
+        EXPECT_EQ(bytes.rfind(c.png ? "\x89PNG\r\n\x1a\n" : "BM", 0), 0u) << c.args;
+        if (!c.png) continue;
+        EXPECT_EQ(testutil::run("pngcheck -q '" + std::string(c.file) + "'", dir).exitCode, 0) << c.args;
+        const std::vector<std::uint8_t> expected = encodePng(px.data(), s.bmpw, s.bmph);
+        EXPECT_TRUE(bytes == std::string(expected.begin(), expected.end())) << c.args;
+        int w = 0, h = 0;
+        testutil::writeFile(dir + "/copy.png", bytes);
+        EXPECT_EQ(testutil::decodeWithImageMagick(dir + "/copy.png", &w, &h), px) << c.args;
+    }
+}
+
+TEST(RenderCli, PngOutputKeepsTheRulesOfEveryOutput) {
+    // --bits is a BMP matter; an unknown format is refused; a PNG that
+    // cannot be written leaves nothing behind and exits 1.
+    const std::string dir = testutil::scratchDir();
+    for (const char* args : {"--bits 8 -o out.png", "--bits 24 --format png -o out.bmp", "--format gif -o out.gif",
+                             "--format", "--format PNG -o out.png"}) {
+        const auto r = testutil::run("'" + kExe + "' " + kSmall + " " + args, dir);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
+        EXPECT_TRUE(testutil::listDir(dir).empty()) << args;
+    }
+    ASSERT_EQ(testutil::run("mkdir taken.png && printf old > ro.png && chmod 444 ro.png", dir).exitCode, 0);
+    for (const char* out : {"taken.png", "missing/out.png", "ro.png"}) {
+        const auto r = testutil::run("'" + kExe + "' " + kSmall + " -o " + out, dir);
+        EXPECT_EQ(r.exitCode, 1) << out;
+        EXPECT_EQ(testutil::countLines(r.err), 1u) << out << ": " << r.err;
+        EXPECT_NE(r.err.find(out), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(testutil::listDir(dir), (std::vector<std::string>{"ro.png", "taken.png"}));
+    EXPECT_EQ(testutil::readFile(dir + "/ro.png"), "old");
 }
 
 TEST(RenderCli, PrintSettingsShowsTheValidatedSetInFileOrder) {
