@@ -190,16 +190,18 @@ std::uint32_t signedSum(const std::uint8_t* p, std::size_t n) {
     return sum;
 }
 
-// Sub, Up, Average and Paeth of a row; row[-bpp..-1] and prev[-bpp..-1] must
+// Sub, Up, Average and Paeth of a row; the bpp bytes before row and prev must
 // be readable zeros. The buffers are distinct, and saying so (__restrict) lets
 // the compiler vectorise the loop.
 void filterRow(const std::uint8_t* __restrict row, const std::uint8_t* __restrict prev, std::size_t n, std::size_t bpp,
                std::uint8_t* __restrict sub, std::uint8_t* __restrict up, std::uint8_t* __restrict avg,
                std::uint8_t* __restrict pae) {
+    const std::uint8_t* left = row - bpp;
+    const std::uint8_t* upLeft = prev - bpp;
     for (std::size_t i = 0; i < n; ++i) {
         // 16 bits hold every intermediate (|a + b - 2c| <= 510) and let twice
         // as many bytes share a vector as int would.
-        const std::int16_t x = row[i], a = row[i - bpp], b = prev[i], c = prev[i - bpp];
+        const std::int16_t x = row[i], a = left[i], b = prev[i], c = upLeft[i];
         sub[i] = static_cast<std::uint8_t>(x - a);
         up[i] = static_cast<std::uint8_t>(x - b);
         avg[i] = static_cast<std::uint8_t>(x - ((a + b) >> 1));
@@ -220,8 +222,7 @@ void filterRow(const std::uint8_t* __restrict row, const std::uint8_t* __restric
 // neighbours read as zero without a special case and the loops vectorise.
 class RowFilter {
 public:
-    RowFilter(std::size_t rowBytes, std::size_t bpp)
-        : n_(rowBytes), bpp_(bpp) {
+    RowFilter(std::size_t rowBytes, std::size_t bpp) : n_(rowBytes), bpp_(bpp) {
         for (auto& r : rows_) r.resize(bpp + rowBytes);
         for (auto& c : candidates_) c.resize(n_ + 1);
         for (int t = 0; t < 5; ++t) candidates_[t][0] = static_cast<std::uint8_t>(t);
