@@ -30,10 +30,7 @@ double median(std::vector<double> v) {
 // The renderer's pixels are 0x00BBGGRR (COLORREF order); a 32-bit BI_RGB DIB
 // stores blue in the low byte, i.e. 0x00RRGGBB.
 void toDibOrder(const std::vector<std::uint32_t>& in, std::vector<std::uint32_t>& out) {
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        const std::uint32_t p = in[i];
-        out[i] = ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-    }
+    for (std::size_t i = 0; i < in.size(); ++i) out[i] = swapRedBlue(in[i]);
 }
 
 // Compares GetPixel at a spread of points with the rendered buffer.

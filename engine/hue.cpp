@@ -71,7 +71,7 @@ HueRotator::HueRotator(std::int32_t hue) : h_(i32::modPos(hue, 1530)) {
 
 std::uint32_t HueRotator::rotateGeneral(std::int32_t r, std::int32_t g, std::int32_t b) const {
     rotateHue(r, g, b, h_);
-    return pack(r, g, b);
+    return packPixel(r, g, b);
 }
 
 void HueRotator::apply(std::int32_t& r, std::int32_t& g, std::int32_t& b) const {

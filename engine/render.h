@@ -7,12 +7,7 @@
 #include <vector>
 
 #include "pattern_settings.h"
-
-inline std::uint32_t packPixel(std::int32_t r, std::int32_t g, std::int32_t b) {
-    // Only the low byte of each channel is kept, as the RGB() macro does.
-    return (static_cast<std::uint32_t>(r) & 0xFFu) | ((static_cast<std::uint32_t>(g) & 0xFFu) << 8) |
-           ((static_cast<std::uint32_t>(b) & 0xFFu) << 16);
-}
+#include "pixel.h"  // packPixel, swapRedBlue
 
 // The plain per-pixel definition: three evaluateChannel calls and one hue
 // rotation per pixel. Slow; the executable definition of the image.

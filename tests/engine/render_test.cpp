@@ -64,6 +64,19 @@ TEST(RotateHue, ChannelsOutsideTheByteRangeStayDefined) {
     }
 }
 
+TEST(Pixel, PackingAndTheDibByteOrder) {
+    // A 32-bit DIB holds blue in its low byte: RGB(0x12, 0x34, 0x56) is stored as 0x00123456.
+    EXPECT_EQ(packPixel(0x12, 0x34, 0x56), 0x00563412u);
+    EXPECT_EQ(swapRedBlue(packPixel(0x12, 0x34, 0x56)), 0x00123456u);
+    // Only the low byte of each channel counts, as with RGB().
+    EXPECT_EQ(packPixel(0x112, -1, 256 + 7), 0x0007FF12u);
+    // The swap converts both ways and drops whatever sits in the top byte.
+    for (std::uint32_t p : {0x00000000u, 0x00FFFFFFu, 0x00A1B2C3u, 0xFF010203u, 0x12345678u}) {
+        EXPECT_EQ(swapRedBlue(swapRedBlue(p)), p & 0x00FFFFFFu) << std::hex << p;
+        EXPECT_EQ(swapRedBlue(p) & 0xFF00u, p & 0xFF00u) << std::hex << p;
+    }
+}
+
 TEST(Render, DefaultImageCorners) {
     PatternSettings s;
     auto px = reference(s);
