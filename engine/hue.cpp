@@ -73,15 +73,3 @@ std::uint32_t HueRotator::rotateGeneral(std::int32_t r, std::int32_t g, std::int
     rotateHue(r, g, b, h_);
     return packPixel(r, g, b);
 }
-
-void HueRotator::apply(std::int32_t& r, std::int32_t& g, std::int32_t& b) const {
-    if (h_ == 0) return;
-    if (static_cast<std::uint32_t>(r | g | b) > 255u) {
-        rotateHue(r, g, b, h_);
-        return;
-    }
-    const std::uint32_t p = rotatePacked(r, g, b);
-    r = static_cast<std::int32_t>(p & 0xFFu);
-    g = static_cast<std::int32_t>((p >> 8) & 0xFFu);
-    b = static_cast<std::int32_t>(p >> 16);
-}

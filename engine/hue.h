@@ -50,8 +50,6 @@ public:
                     mn + static_cast<std::int32_t>(uspan * (rotated >> 16) / 255u));
     }
 
-    void apply(std::int32_t& r, std::int32_t& g, std::int32_t& b) const;
-
 private:
     // Channels outside 0..255 (only from unvalidated output ranges).
     std::uint32_t rotateGeneral(std::int32_t r, std::int32_t g, std::int32_t b) const;

@@ -235,10 +235,9 @@ TEST(FastRender, HueRotatorAgreesWithRotateHueOnEveryColour) {
         const std::int32_t stride = (hue == 1 || hue == 700 ? 1 : 13) * kColourStride;
         for (std::int32_t c = 0; c < (1 << 24); c += stride) {
             std::int32_t r = c & 255, g = (c >> 8) & 255, b = c >> 16;
-            std::int32_t R = r, G = g, B = b;
+            const std::uint32_t packed = rot.rotatePacked(r, g, b);
             rotateHue(r, g, b, hue);
-            rot.apply(R, G, B);
-            if (R != r || G != g || B != b)
+            if (packed != packPixel(r, g, b))
                 FAIL() << "colour " << (c & 255) << "," << ((c >> 8) & 255) << "," << (c >> 16) << " hue " << hue;
         }
     }
@@ -246,10 +245,9 @@ TEST(FastRender, HueRotatorAgreesWithRotateHueOnEveryColour) {
     // general path.
     const HueRotator rot(400);
     for (auto [r0, g0, b0] : {std::tuple{-5, 100, 300}, {1000, 0, 0}, {-70000, 3, 2}, {INT32_MIN, 0, INT32_MAX}}) {
-        std::int32_t r = r0, g = g0, b = b0, R = r0, G = g0, B = b0;
+        std::int32_t r = r0, g = g0, b = b0;
         rotateHue(r, g, b, 400);
-        rot.apply(R, G, B);
-        EXPECT_EQ(std::tuple(R, G, B), std::tuple(r, g, b)) << r0 << "," << g0 << "," << b0;
+        EXPECT_EQ(rot.rotatePacked(r0, g0, b0), packPixel(r, g, b)) << r0 << "," << g0 << "," << b0;
     }
     EXPECT_TRUE(HueRotator(0).isIdentity());
     EXPECT_TRUE(HueRotator(-3060).isIdentity());
