@@ -6,7 +6,8 @@
 
 namespace {
 
-// Step 7 of the rotation: a wheel position back to normalised channels.
+// The last step of a rotation: a wheel position (0..1529) back to normalised
+// channels, one of which is 255 and one 0.
 void wheelToChannels(std::int32_t Hn, std::int32_t& Rn, std::int32_t& Gn, std::int32_t& Bn) {
     if (Hn <= 255) {
         Rn = 255, Gn = Hn, Bn = 0;
