@@ -56,12 +56,16 @@ TEST(RotateHue, ChannelsOutsideTheByteRangeStayDefined) {
     // 305, normalised (0, 87, 255), wheel position 1020 - 87 = 933; plus 400
     // is 1333, i.e. (255, 0, 197), scaled back to (300, -5, -5 + 305*197/255).
     rotated(-5, 100, 300, 400, 300, -5, 230);
-    // Extreme channels wrap in 32 bits instead of overflowing (the sanitizer
-    // build checks that); the results are whatever the wrapped arithmetic gives.
-    for (auto [r, g, b] : {std::tuple{INT32_MIN, 0, INT32_MAX}, {INT32_MAX, INT32_MIN, 1}, {0, INT32_MIN, 7}}) {
-        std::int32_t R = r, G = g, B = b;
-        rotateHue(R, G, B, 777);
-    }
+    // Extreme channels wrap in 32 bits. (INT32_MIN, 0, INT32_MAX): the span
+    // wraps to -1, so (c - mn) * 255 / span normalises to (0, INT32_MIN, 255);
+    // the wheel position 1020 - INT32_MIN wraps to INT32_MIN + 1020, plus 777
+    // is 139 mod 1530, i.e. (255, 139, 0); scaled back, mn + (-1 * 255) / 255
+    // wraps to INT32_MAX and the others stay at mn.
+    rotated(INT32_MIN, 0, INT32_MAX, 777, INT32_MAX, INT32_MIN, INT32_MIN);
+    // (INT32_MAX, INT32_MIN, 1): span -1 again, normalised (255, 0,
+    // -(INT32_MIN + 1) * 255 wrapped = 2147483393); position 1530 - that,
+    // plus 777, is 904 mod 1530, i.e. (0, 116, 255), back to (mn, mn, mx).
+    rotated(INT32_MAX, INT32_MIN, 1, 777, INT32_MIN, INT32_MIN, INT32_MAX);
 }
 
 TEST(Pixel, PackingAndTheDibByteOrder) {
