@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "pattern_settings.h"
@@ -16,9 +17,18 @@ void renderReference(const PatternSettings& s, std::uint32_t* pixels);
 struct RenderOptions {
     int threads = 0;                         // 0: every hardware thread
     std::atomic<int>* rowsDone = nullptr;    // advanced as rows complete
+    // Raised (from any thread) to stop the render early; the pixels are then
+    // unspecified. Looked at between rows and, within a row, every few
+    // thousand samples, so that even a row of hours stops promptly.
+    const std::atomic<bool>* cancel = nullptr;
+    // Called once per row as soon as its pixels are final, from the worker
+    // thread that rendered it, in no particular order (rows are shared out
+    // among threads). Lets a caller encode or show rows while others render.
+    std::function<void(std::int32_t y)> rowDone;
 };
 
 // Fills pixels (s.bmpw x s.bmph entries) with the image of s; the same pixels
-// as renderReference, for any thread count.
-void renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
+// as renderReference, for any thread count. Returns false when opt.cancel
+// stopped it, true when every row is complete.
+bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt = {});

@@ -111,6 +111,50 @@ public:
         return s;
     }
 
+    // Supersampled parameter sets: accuracy 2..64 on images small enough for
+    // the reference (at most 2^16 samples per channel), with the value
+    // ranges the supersampling treats apart: ordinary waves (smooth or steep,
+    // so that equal sample rows and columns occur), sums near the 32-bit
+    // wrap (Turn fast and Limit must see the wrapped value), Limit rows whose
+    // vertical wave spreads far within one pixel row, and the wild values of
+    // next().
+    PatternSettings supersampled() {
+        PatternSettings s = next();
+        s.accuracy = pick(3) ? range(2, 16) : range(17, 64);
+        const std::int32_t pixels = std::max<std::int32_t>(1, 65536 / (s.accuracy * s.accuracy));
+        s.bmpw = range(1, std::min(pixels, 24));
+        s.bmph = range(1, std::max(1, std::min(pixels / s.bmpw, 24)));
+        std::int32_t* bases[3] = {&s.base_r, &s.base_g, &s.base_b};
+        std::int32_t* vxs[3] = {&s.vx_r, &s.vx_g, &s.vx_b};
+        std::int32_t* vys[3] = {&s.vy_r, &s.vy_g, &s.vy_b};
+        std::int8_t* modes[3] = {&s.mode_r, &s.mode_g, &s.mode_b};
+        const std::uint32_t regime = rng_() % 4;
+        if (regime == 3) return s;  // wild
+        if (regime == 0) {
+            s.baserw = range(1, 300);
+            s.baserh = range(1, 300);
+            s.basew = range(-5, 5);
+            s.baseh = range(-5, 5);
+        }
+        for (int c = 0; c < 3; ++c) {
+            if (regime == 0) {
+                *bases[c] = range(-300, 600);
+                *vxs[c] = pick(3) ? range(-400, 400) : range(-20000, 20000);
+                *vys[c] = pick(3) ? range(-400, 400) : range(-20000, 20000);
+            } else if (regime == 1) {
+                *bases[c] = pick(2) ? INT32_MAX - range(0, 3000) : INT32_MIN + range(0, 3000);
+                *vxs[c] = range(-3000, 3000);
+                *vys[c] = range(-3000, 3000);
+                if (pick(4)) *modes[c] = pick(2) ? EdgeTurnFast : EdgeLimit;
+            } else {
+                *modes[c] = EdgeLimit;
+                *bases[c] = range(-1000, 1000);
+                *vys[c] = (pick(2) ? 1 : -1) * range(100000, 100000000);
+            }
+        }
+        return s;
+    }
+
 private:
     std::int32_t range(std::int32_t lo, std::int32_t hi) {
         const std::uint64_t span = static_cast<std::uint64_t>(static_cast<std::int64_t>(hi) - lo) + 1;
@@ -203,6 +247,36 @@ TEST(FastRender, MatchesTheReferenceForRandomParameterSetsAtAnyThreadCount) {
     }
 }
 
+TEST(FastRender, SupersamplingMatchesTheReferenceOnEveryPath) {
+    // Each parameter set is rendered through every way of forming the sums
+    // (row tables, direct sums, the cheaper of both) with every column
+    // cached, none cached (recomputed per row) and about half cached.
+    const std::uint32_t seed = seedFromEnvironment() + 2;
+    const int cases = std::max(1, caseCount() / 5);
+    Generator gen(seed);
+    using Sums = fast::SupersampleTuning::Sums;
+    for (int k = 0; k < cases; ++k) {
+        const PatternSettings s = gen.supersampled();
+        const auto expected = referenceImage(s);
+        const std::size_t perColumn = 3u * static_cast<std::size_t>(s.accuracy) + 3u;
+        for (Sums sums : {Sums::Auto, Sums::Tables, Sums::Direct})
+            for (std::size_t cache : {std::size_t{1} << 30, std::size_t{0}, perColumn * ((s.bmpw + 1) / 2)}) {
+                RenderTuning tuning;
+                tuning.supersample.sums = sums;
+                tuning.supersample.cacheEntries = cache;
+                RenderOptions o;
+                o.threads = 2;
+                std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEFu);
+                ASSERT_TRUE(renderImageTuned(s, px.data(), o, tuning));
+                for (std::size_t i = 0; i < px.size(); ++i)
+                    ASSERT_EQ(px[i], expected[i])
+                        << "seed " << seed << " (PALLODEX_RENDER_SEED + 2), case " << k << ", sums "
+                        << static_cast<int>(sums) << ", cache " << cache << ", pixel (" << i % s.bmpw << ", "
+                        << i / s.bmpw << ")\n  " << describe(s);
+            }
+    }
+}
+
 TEST(FastRender, SampleContributionsCoverEveryValueStepAndMatrixPosition) {
     const std::int32_t steps[] = {INT32_MIN, INT32_MIN + 1, -1000, -256, -255, -64, -7, -6, -4, -2, -1, 0, 1, 2,
                                   3,         4,            5,     6,    15,   16,  85, 127, 128, 255, 256, 257,
@@ -263,8 +337,9 @@ TEST(FastRender, PlainPathBeyondTheTableLimitGivesTheSameImage) {
         RenderOptions o;
         o.threads = 3;
         o.rowsDone = &rows;
-        // The table would need bmpw x accuracy entries; one fewer is allowed.
-        renderImageWithTableLimit(s, px.data(), o, static_cast<std::int64_t>(s.bmpw) * s.accuracy - 1);
+        RenderTuning plain;
+        plain.plain = true;
+        renderImageTuned(s, px.data(), o, plain);
         ASSERT_EQ(px, expected) << describe(s);
         EXPECT_EQ(rows.load(), s.bmph);
     }
@@ -272,21 +347,26 @@ TEST(FastRender, PlainPathBeyondTheTableLimitGivesTheSameImage) {
 
 TEST(FastRender, LargeAccuracySumsNeedSixtyFourBits) {
     // 2902 x 2902 samples of 255 add up to more than 2^31 - 1; the mean must
-    // still be 255. Green: a constant 17; blue: a range 100..200 that maps
-    // 255 to 200.
-    PatternSettings s;
-    s.bmpw = 1;
-    s.bmph = 1;
-    s.accuracy = 2902;
-    // Red: a raw value between 700 and 1300 that changes from sample row to
-    // sample row and is limited to 255 everywhere.
-    s.mode_r = EdgeLimit, s.base_r = 1000, s.vx_r = 0, s.vy_r = 300;
-    s.pat_y = WaveTriangle;
-    s.base_g = 17, s.vx_g = 0, s.vy_g = 0;
-    s.base_b = 255, s.vx_b = 0, s.vy_b = 0, s.min_b = 100, s.max_b = 200;
-    const auto px = renderImage(s, RenderOptions{2, nullptr});
-    ASSERT_EQ(px.size(), 1u);
-    EXPECT_EQ(px[0], packPixel(255, 17, 200));
+    // still be 255. At 300000 samples per pixel side, more samples share a
+    // value within one pixel column than one cached entry can count. Green:
+    // a constant 17; blue: a range 100..200 that maps 255 to 200.
+    for (std::int32_t accuracy : {2902, 300000}) {
+        PatternSettings s;
+        s.bmpw = 1;
+        s.bmph = 1;
+        s.accuracy = accuracy;
+        // Red: a raw value between 700 and 1300 that changes from sample row
+        // to sample row and is limited to 255 everywhere.
+        s.mode_r = EdgeLimit, s.base_r = 1000, s.vx_r = 0, s.vy_r = 300;
+        s.pat_y = WaveTriangle;
+        s.base_g = 17, s.vx_g = 0, s.vy_g = 0;
+        s.base_b = 255, s.vx_b = 0, s.vy_b = 0, s.min_b = 100, s.max_b = 200;
+        RenderOptions o;
+        o.threads = 2;
+        const auto px = renderImage(s, o);
+        ASSERT_EQ(px.size(), 1u);
+        EXPECT_EQ(px[0], packPixel(255, 17, 200)) << accuracy;
+    }
 }
 
 TEST(FastRender, SinglePixelImagesAtLargeAccuracyAgreeWithTheReference) {
@@ -302,5 +382,7 @@ TEST(FastRender, SinglePixelImagesAtLargeAccuracyAgreeWithTheReference) {
     s.dg_g = -9;
     s.mode_b = EdgeTurnFast;
     s.hue = 100;
-    EXPECT_EQ(renderImage(s, RenderOptions{2, nullptr}), referenceImage(s));
+    RenderOptions o;
+    o.threads = 2;
+    EXPECT_EQ(renderImage(s, o), referenceImage(s));
 }

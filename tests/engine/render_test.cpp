@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "hue.h"
 #include "render.h"
+#include "render_fast.h"
 
 namespace {
 
@@ -127,13 +131,90 @@ TEST(Render, EveryPixelIsWrittenForOddSizes) {
     }
 }
 
-TEST(Render, ProgressCountsEveryRow) {
-    PatternSettings s;
-    s.bmph = 37;
-    std::atomic<int> rows{0};
-    RenderOptions o;
-    o.rowsDone = &rows;
-    auto px = renderImage(s, o);
-    EXPECT_EQ(rows.load(), 37);
-    EXPECT_EQ(px, reference(s));
+TEST(Render, ReportsEveryRowOnceWithItsFinalPixels) {
+    // Rows are shared among threads; each must be announced once, through
+    // both the counter and the callback, with its pixels already final.
+    PatternSettings dithered;
+    dithered.pat_x = WaveSine;
+    dithered.dth_r = 6;
+    dithered.hue = 200;
+    for (auto [w, h, accuracy, threads] : {std::tuple{128, 37, 1, 3}, {61, 29, 5, 2}, {17, 40, 12, 4}, {5, 1, 3, 2}}) {
+        PatternSettings s = dithered;
+        s.bmpw = w, s.bmph = h, s.accuracy = accuracy;
+        const std::vector<std::uint32_t> expected = reference(s);
+        std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEF);
+        std::vector<std::atomic<int>> reported(static_cast<std::size_t>(h));
+        std::atomic<int> rows{0}, early{0};
+        const std::atomic<bool> neverRaised{false};
+        RenderOptions o;
+        o.threads = threads;
+        o.rowsDone = &rows;
+        o.cancel = &neverRaised;
+        o.rowDone = [&](std::int32_t y) {
+            reported[static_cast<std::size_t>(y)].fetch_add(1);
+            const std::size_t start = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+            if (!std::equal(px.begin() + start, px.begin() + start + w, expected.begin() + start)) early.fetch_add(1);
+        };
+        EXPECT_TRUE(renderImage(s, px.data(), o));
+        EXPECT_EQ(rows.load(), h);
+        EXPECT_EQ(early.load(), 0) << "rows announced before their pixels were final";
+        for (int y = 0; y < h; ++y) EXPECT_EQ(reported[static_cast<std::size_t>(y)].load(), 1) << "row " << y;
+        EXPECT_EQ(px, expected) << w << "x" << h << " accuracy " << accuracy;
+    }
+}
+
+TEST(Render, CancelStopsLongRendersPromptly) {
+    // Renders of hours or more, cancelled from another thread after 30 ms:
+    // many long rows (the flag is looked at between the columns prepared
+    // for the whole render and between rows), one row (looked at within
+    // it), one pixel whose samples are summed directly (within the pixel),
+    // the plain per-pixel path (between pixels), and a flag raised before
+    // the call.
+    PatternSettings steep;
+    steep.mode_r = steep.mode_g = steep.mode_b = EdgeLimit;
+    steep.vx_r = steep.vy_r = 1000000;
+    steep.baserw = steep.baserh = 1;
+    steep.dth_r = 5;
+    struct Case {
+        const char* what;
+        std::int32_t w, h, accuracy;
+        bool direct, plain, raisedBefore;
+    };
+    for (const Case& c : {Case{"many rows", 2048, 2048, 100000, false, false, false},
+                          Case{"one row", 2048, 1, 100000, false, false, false},
+                          Case{"one pixel", 1, 1, 100000, true, false, false},
+                          Case{"plain path", 256, 256, 64, false, true, false},
+                          Case{"raised before", 2048, 2048, 100000, false, false, true}}) {
+        PatternSettings s = steep;
+        s.bmpw = c.w, s.bmph = c.h, s.accuracy = c.accuracy;
+        RenderTuning tuning;
+        tuning.plain = c.plain;
+        if (c.direct) tuning.supersample.sums = fast::SupersampleTuning::Sums::Direct;
+        std::vector<std::uint32_t> px(static_cast<std::size_t>(c.w) * static_cast<std::size_t>(c.h));
+        std::atomic<bool> cancel{c.raisedBefore};
+        std::atomic<int> rows{0};
+        RenderOptions o;
+        o.threads = 2;
+        o.cancel = &cancel;
+        o.rowsDone = &rows;
+        std::atomic<bool> finished{false};
+        bool completed = true;
+        std::thread render([&] {
+            completed = renderImageTuned(s, px.data(), o, tuning);
+            finished = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (!c.raisedBefore) {
+            EXPECT_FALSE(finished.load()) << c.what << ": finished before it could be cancelled";
+        }
+        const auto raised = std::chrono::steady_clock::now();
+        cancel = true;
+        render.join();
+        const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - raised).count();
+        EXPECT_FALSE(completed) << c.what;
+        EXPECT_LT(rows.load(), c.h) << c.what;
+        // The uncancelled renders would take hours; a few seconds leave room
+        // for a loaded machine and the sanitizers.
+        EXPECT_LT(waited, 5.0) << c.what;
+    }
 }
