@@ -224,7 +224,9 @@ void fusedRow(const Plan& p, Scratch& sc, std::uint32_t* row) {
     }
     const std::uint16_t *ir = p.fusedIndex[0].data(), *ig = p.fusedIndex[1].data(), *ib = p.fusedIndex[2].data();
     const std::uint32_t *tr = sc.rotated[0], *tg = sc.rotated[1], *tb = sc.rotated[2];
-    for (std::int32_t x = 0; x < p.width; ++x) row[x] = tr[ir[x]] | tg[ig[x]] | tb[ib[x]];
+    // A local bound: the row's stores could otherwise alias p.width.
+    const std::int32_t width = p.width;
+    for (std::int32_t x = 0; x < width; ++x) row[x] = tr[ir[x]] | tg[ig[x]] | tb[ib[x]];
 }
 
 // Images hold far fewer colours than pixels, and neighbouring pixels mostly
