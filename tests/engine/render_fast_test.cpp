@@ -1,5 +1,6 @@
-// The fast renderer against the per-pixel reference: random parameter sets,
-// the per-value sample tables, the hue rotation and the plain fallback.
+// The fast renderer against the per-pixel reference: random parameter sets
+// through every supersampling path, the per-value sample tables and the hue
+// rotation.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -327,24 +328,6 @@ TEST(FastRender, HueRotatorAgreesWithRotateHueOnEveryColour) {
     EXPECT_TRUE(HueRotator(-3060).isIdentity());
 }
 
-TEST(FastRender, PlainPathBeyondTheTableLimitGivesTheSameImage) {
-    Generator gen(seedFromEnvironment() + 1);
-    for (int k = 0; k < 200; ++k) {
-        const PatternSettings s = gen.next();
-        const auto expected = referenceImage(s);
-        std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEFu);
-        std::atomic<int> rows{0};
-        RenderOptions o;
-        o.threads = 3;
-        o.rowsDone = &rows;
-        RenderTuning plain;
-        plain.plain = true;
-        renderImageTuned(s, px.data(), o, plain);
-        ASSERT_EQ(px, expected) << describe(s);
-        EXPECT_EQ(rows.load(), s.bmph);
-    }
-}
-
 TEST(FastRender, LargeAccuracySumsNeedSixtyFourBits) {
     // 2902 x 2902 samples of 255 add up to more than 2^31 - 1; the mean must
     // still be 255. At 300000 samples per pixel side, more samples share a
@@ -369,20 +352,60 @@ TEST(FastRender, LargeAccuracySumsNeedSixtyFourBits) {
     }
 }
 
-TEST(FastRender, SinglePixelImagesAtLargeAccuracyAgreeWithTheReference) {
-    // A wave over many sub-samples of one pixel: the mean of a triangle and a
-    // sine across the whole supersampled pixel, with dither on the sub-grid.
-    PatternSettings s;
-    s.bmpw = 3;
-    s.bmph = 2;
-    s.accuracy = 97;
-    s.pat_x = WaveTriangle;
-    s.pat_y = WaveSine;
-    s.dth_r = 7;
-    s.dg_g = -9;
-    s.mode_b = EdgeTurnFast;
-    s.hue = 100;
-    RenderOptions o;
-    o.threads = 2;
-    EXPECT_EQ(renderImage(s, o), referenceImage(s));
+TEST(FastRender, LimitSumsThatAllWrapSaturate) {
+    // Red: Limit, with long periods so that the triangle halves stay within
+    // 125..225 (horizontal) and 16..26 (vertical) here. The vertical wave
+    // plus the base stays within int32, and the horizontal wave pushes every
+    // sum past the end: past INT32_MAX to a negative value (0, mapped to 0),
+    // or past INT32_MIN to a large positive one (255, mapped to
+    // INT32_MAX * 255 / 255 with the product wrapping to 2^31 - 255, i.e.
+    // 8421503 = 0x80807F). The range 0..INT32_MAX makes a single sample at
+    // another value move the mean by far more than 1.
+    using Sums = fast::SupersampleTuning::Sums;
+    for (auto [base, sign, expectedRed] : {std::tuple{INT32_MAX - 50, 1, 0x00u}, {INT32_MIN + 50, -1, 0x7Fu}}) {
+        PatternSettings s;
+        s.bmpw = 4, s.bmph = 3, s.accuracy = 8;
+        s.basex = s.basey = -5;
+        s.baserw = s.baserh = 10000;
+        s.pat_x = s.pat_y = WaveTriangleHalf;
+        s.mode_r = EdgeLimit, s.base_r = base, s.vx_r = sign * 10000, s.vy_r = sign * 1000;
+        s.min_r = 0, s.max_r = INT32_MAX;
+        const auto expected = referenceImage(s);
+        for (std::uint32_t p : expected) ASSERT_EQ(p & 0xFFu, expectedRed) << "not the case meant";
+        for (Sums sums : {Sums::Auto, Sums::Tables, Sums::Direct}) {
+            RenderTuning tuning;
+            tuning.supersample.sums = sums;
+            std::vector<std::uint32_t> px(expected.size());
+            ASSERT_TRUE(renderImageTuned(s, px.data(), RenderOptions{}, tuning));
+            EXPECT_EQ(px, expected) << "base " << base << ", sums " << static_cast<int>(sums);
+        }
+    }
+}
+
+TEST(FastRender, SmallImagesAtAccuraciesBeyondTheRandomOnesAgreeWithTheReference) {
+    // Waves over hundreds of samples per pixel side: the mean of a triangle
+    // and a sine across the supersampled pixel, dither on the sub-grid,
+    // Limit and Turn edges with steep waves, and a base that makes some
+    // sums wrap past 2^31.
+    struct Case {
+        std::int32_t w, h, accuracy;
+        std::int8_t patX, patY, modeR, modeG, modeB;
+        std::int32_t vxR, vyG, baseB, dthR, dgG, dthB, hue;
+    };
+    for (const Case& c : {Case{3, 2, 97, WaveTriangle, WaveSine, EdgeLoop, EdgeLoop, EdgeTurnFast, 255, 127, -1, 7, -9,
+                               0, 100},
+                          Case{2, 1, 257, WaveSine, WaveTriangleHalf, EdgeLimit, EdgeTurnFast, EdgeTurnSlow, 90000,
+                               -70000, 300, 5, 0, -11, 0},
+                          Case{1, 2, 600, WaveSineHalf, WaveProportional, EdgeTurnSlow, EdgeLimit, EdgeTurnFast, 4000,
+                               3000, INT32_MAX - 2000, -3, 40, 17, 777}}) {
+        PatternSettings s;
+        s.bmpw = c.w, s.bmph = c.h, s.accuracy = c.accuracy;
+        s.pat_x = c.patX, s.pat_y = c.patY;
+        s.mode_r = c.modeR, s.mode_g = c.modeG, s.mode_b = c.modeB;
+        s.vx_r = c.vxR, s.vy_g = c.vyG, s.base_b = c.baseB;
+        s.dth_r = c.dthR, s.dg_g = c.dgG, s.dth_b = c.dthB, s.hue = c.hue;
+        RenderOptions o;
+        o.threads = 2;
+        EXPECT_EQ(renderImage(s, o), referenceImage(s)) << describe(s);
+    }
 }

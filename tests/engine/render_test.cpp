@@ -133,12 +133,14 @@ TEST(Render, EveryPixelIsWrittenForOddSizes) {
 
 TEST(Render, ReportsEveryRowOnceWithItsFinalPixels) {
     // Rows are shared among threads; each must be announced once, through
-    // both the counter and the callback, with its pixels already final.
+    // both the counter and the callback, with its pixels already final. The
+    // plain path (taken when memory is short) shares rows the same way.
     PatternSettings dithered;
     dithered.pat_x = WaveSine;
     dithered.dth_r = 6;
     dithered.hue = 200;
-    for (auto [w, h, accuracy, threads] : {std::tuple{128, 37, 1, 3}, {61, 29, 5, 2}, {17, 40, 12, 4}, {5, 1, 3, 2}}) {
+    for (auto [w, h, accuracy, threads, plain] : {std::tuple{128, 37, 1, 3, false}, {61, 29, 5, 2, false},
+                                                  {17, 40, 12, 4, false}, {5, 1, 3, 2, false}, {33, 21, 2, 3, true}}) {
         PatternSettings s = dithered;
         s.bmpw = w, s.bmph = h, s.accuracy = accuracy;
         const std::vector<std::uint32_t> expected = reference(s);
@@ -155,7 +157,9 @@ TEST(Render, ReportsEveryRowOnceWithItsFinalPixels) {
             const std::size_t start = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
             if (!std::equal(px.begin() + start, px.begin() + start + w, expected.begin() + start)) early.fetch_add(1);
         };
-        EXPECT_TRUE(renderImage(s, px.data(), o));
+        RenderTuning tuning;
+        tuning.plain = plain;
+        EXPECT_TRUE(renderImageTuned(s, px.data(), o, tuning));
         EXPECT_EQ(rows.load(), h);
         EXPECT_EQ(early.load(), 0) << "rows announced before their pixels were final";
         for (int y = 0; y < h; ++y) EXPECT_EQ(reported[static_cast<std::size_t>(y)].load(), 1) << "row " << y;
