@@ -18,7 +18,7 @@ struct RenderOptions {
     int threads = 0;                         // 0: every hardware thread
     std::atomic<int>* rowsDone = nullptr;    // advanced as rows complete
     // Raised (from any thread) to stop the render early; the pixels are then
-    // unspecified. Looked at between rows and, within a row, every few
+    // partly rendered. Looked at between rows and, within a row, every few
     // thousand samples, so that even a row of hours stops promptly.
     const std::atomic<bool>* cancel = nullptr;
     // Called once per row as soon as its pixels are final, from the worker

@@ -6,7 +6,7 @@
 
 #include "pattern_settings.h"
 
-// The default values themselves are checked by what they draw: the documented
+// The default values themselves are checked by what they draw: the known
 // corner colours of the default image (render_test.cpp).
 TEST(PatternSettings, SetDefaultsUndoesEveryChange) {
     for (const ParamKey& k : kParamKeys) {
