@@ -406,6 +406,14 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
         });
     }
     if (plan.super) {
+        if (plan.super->countingNeeded()) {
+            auto count = [&](int worker, std::int32_t x) {
+                plan.super->countColumn(*scratch[static_cast<std::size_t>(worker)].super, x);
+                return true;
+            };
+            if (!forEachItem(threads, width, opt.cancel, count)) return false;
+            plan.super->layOut();
+        }
         auto prepare = [&](int worker, std::int32_t x) {
             plan.super->prepareColumn(*scratch[static_cast<std::size_t>(worker)].super, x);
             return true;

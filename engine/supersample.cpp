@@ -209,11 +209,13 @@ struct ChannelPlan {
         const std::int32_t lo = low[slot], hi = high[slot];  // a select, not a branch on dithered data
         return matrix[py][px] < threshold[slot] ? hi : lo;
     }
-    // Column cache: `slot` entries reserved per column, `length` used.
-    std::size_t slot = 0;
+    // Column cache: column x's entries start at offset[x]; a column has at
+    // most maxEntries of them.
+    std::size_t maxEntries = 0;
     std::unique_ptr<std::uint32_t[]> entries;
-    std::vector<std::uint32_t> length;
-    std::vector<std::int32_t> umin, umax;  // horizontal wave range per cached column
+    std::vector<std::size_t> offset;
+    std::vector<std::uint32_t> length;     // per column
+    std::vector<std::int32_t> umin, umax;  // horizontal wave range per column
     double entriesPerColumn = 0;           // for the cost estimate
 };
 
@@ -224,6 +226,12 @@ struct Supersampler::Impl {
     SupersampleTuning::Sums sums = SupersampleTuning::Sums::Auto;
     ChannelPlan channel[3];
     std::int32_t cached = 0;
+    std::size_t budget = 0;  // cache entries over all channels
+    bool counting = false;   // column sizes must be counted before the cache is laid out
+
+    // Allocates the cache for columns 0..cached-1 at the offsets given;
+    // fewer columns if memory is short.
+    void allocate(std::int32_t columns);
 
     // Horizontal waves of the n samples of column x, for all channels.
     void columnWaves(std::int32_t x, std::int32_t* const u[3]) const;
@@ -371,35 +379,48 @@ Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tu
                   n * n * static_cast<std::uint64_t>(largest) > static_cast<std::uint64_t>(INT32_MAX);
         ch.mean = MeanDivider(p.n, mins[c], mins[c] >= 0 && smallest >= 0);
         if (ch.fold == Fold::Limit)
-            ch.slot = n;
+            ch.maxEntries = n;
         else
-            ch.slot = static_cast<std::size_t>(
+            ch.maxEntries = static_cast<std::size_t>(
                 std::min<std::uint64_t>(n, static_cast<std::uint64_t>(ch.phases) * ch.M) + n / kMaxCount + 1);
-        slots += ch.slot;
+        slots += ch.maxEntries;
+        ch.length.assign(static_cast<std::size_t>(p.width), 0);
+        ch.umin.assign(static_cast<std::size_t>(p.width), 0);
+        ch.umax.assign(static_cast<std::size_t>(p.width), 0);
+        ch.entriesPerColumn = static_cast<double>(std::min<std::uint64_t>(n, ch.maxEntries));
     }
 
-    // As many whole columns as the budget holds; a smaller cache if memory
-    // is short (uncached columns cost time, not correctness).
-    std::int32_t cached = static_cast<std::int32_t>(
-        std::min<std::size_t>(static_cast<std::size_t>(p.width), tuning.cacheEntries / slots));
+    // Every column at its largest size if the budget holds that; otherwise
+    // the columns' sizes are counted first (smooth waves need far fewer
+    // entries than the largest size), and as many columns as their sizes
+    // allow are cached.
+    p.budget = tuning.cacheEntries;
+    if (static_cast<std::size_t>(p.width) * slots <= p.budget) {
+        for (ChannelPlan& ch : p.channel) {
+            ch.offset.resize(static_cast<std::size_t>(p.width) + 1);
+            for (std::size_t x = 0; x <= static_cast<std::size_t>(p.width); ++x) ch.offset[x] = x * ch.maxEntries;
+        }
+        p.allocate(p.width);
+    } else {
+        p.counting = true;
+    }
+}
+
+void Supersampler::Impl::allocate(std::int32_t columns) {
+    // Uncached columns cost time, not correctness: a smaller cache if memory
+    // is short.
     for (;;) {
         try {
-            for (ChannelPlan& ch : p.channel) {
-                const std::size_t columns = static_cast<std::size_t>(cached);
-                ch.entries.reset(columns ? new std::uint32_t[columns * ch.slot] : nullptr);
-                ch.length.assign(columns, 0);
-                ch.umin.assign(columns, 0);
-                ch.umax.assign(columns, 0);
+            for (ChannelPlan& ch : channel) {
+                const std::size_t size = columns > 0 ? ch.offset[static_cast<std::size_t>(columns)] : 0;
+                ch.entries.reset(size ? new std::uint32_t[size] : nullptr);
             }
             break;
         } catch (const std::bad_alloc&) {
-            if (cached == 0) throw;
-            cached /= 2;
+            columns /= 2;
         }
     }
-    p.cached = cached;
-    for (ChannelPlan& ch : p.channel)
-        ch.entriesPerColumn = static_cast<double>(std::min<std::uint64_t>(n, static_cast<std::uint64_t>(ch.slot)));
+    cached = columns;
 }
 
 Supersampler::~Supersampler() = default;
@@ -413,14 +434,47 @@ Supersampler::WorkerPtr Supersampler::makeWorker() const {
     const std::size_t n = static_cast<std::size_t>(p.n);
     for (int c = 0; c < 3; ++c) {
         w->u[c].resize(n);
-        w->entries[c].resize(p.channel[c].slot);
+        w->entries[c].resize(p.channel[c].maxEntries);
         w->row[c].wb.resize(n);
         w->row[c].sortKeys.reserve(n);
     }
     return w;
 }
 
-std::int32_t Supersampler::cachedColumns() const { return impl_->cached; }
+std::int32_t Supersampler::cachedColumns() const { return impl_->counting ? 0 : impl_->cached; }
+
+bool Supersampler::countingNeeded() const { return impl_->counting; }
+
+void Supersampler::countColumn(Worker& w, std::int32_t x) {
+    Impl& p = *impl_;
+    std::int32_t* const u[3] = {w.u[0].data(), w.u[1].data(), w.u[2].data()};
+    p.columnWaves(x, u);
+    const std::size_t col = static_cast<std::size_t>(x);
+    for (int c = 0; c < 3; ++c) {
+        ChannelPlan& ch = p.channel[c];
+        ch.length[col] =
+            p.encodeColumn(ch, u[c], p.columnPhase(x), w, w.entries[c].data(), ch.umin[col], ch.umax[col]);
+    }
+}
+
+void Supersampler::layOut() {
+    Impl& p = *impl_;
+    std::size_t used = 0;
+    std::int32_t columns = 0;
+    for (; columns < p.width; ++columns) {
+        const std::size_t col = static_cast<std::size_t>(columns);
+        const std::size_t need = p.channel[0].length[col] + p.channel[1].length[col] + p.channel[2].length[col];
+        if (used + need > p.budget) break;
+        used += need;
+    }
+    for (ChannelPlan& ch : p.channel) {
+        ch.offset.assign(static_cast<std::size_t>(columns) + 1, 0);
+        for (std::size_t x = 0; x < static_cast<std::size_t>(columns); ++x)
+            ch.offset[x + 1] = ch.offset[x] + ch.length[x];
+    }
+    p.allocate(columns);
+    p.counting = false;
+}
 
 void Supersampler::columnsReady() {
     Impl& p = *impl_;
@@ -441,7 +495,7 @@ void Supersampler::prepareColumn(Worker& w, std::int32_t x) {
     for (int c = 0; c < 3; ++c) {
         ChannelPlan& ch = p.channel[c];
         ch.length[col] =
-            p.encodeColumn(ch, u[c], p.columnPhase(x), w, ch.entries.get() + col * ch.slot, ch.umin[col], ch.umax[col]);
+            p.encodeColumn(ch, u[c], p.columnPhase(x), w, ch.entries.get() + ch.offset[col], ch.umin[col], ch.umax[col]);
     }
 }
 
@@ -753,12 +807,12 @@ bool cachedRow(const Supersampler::Impl& p, int c, RowChannel& r, std::int32_t* 
                std::int32_t* scratchU, CancelCheck& cancel) {
     const ChannelPlan& ch = p.channel[c];
     const std::uint32_t* entries = ch.entries.get();
+    const std::size_t* offset = ch.offset.data();
     const std::uint32_t* length = ch.length.data();
     const std::int32_t *umin = ch.umin.data(), *umax = ch.umax.data();
-    const std::size_t slot = ch.slot;
     for (std::int32_t x = 0; x < p.cached; ++x) {
         const std::size_t i = static_cast<std::size_t>(x);
-        const Column col{entries + i * slot, length[i], umin[i], umax[i], nullptr};
+        const Column col{entries + offset[i], length[i], umin[i], umax[i], nullptr};
         const Acc sum = pixelSum<F, Table, Dither, Acc>(p, c, r, col, x, Y0, scratchU, cancel);
         out[x] = ch.mean(sum, ch.minShare);
         if (cancel.stop(col.len)) return false;

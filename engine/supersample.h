@@ -45,6 +45,12 @@ public:
     using WorkerPtr = std::unique_ptr<Worker, WorkerDeleter>;
     WorkerPtr makeWorker() const;
 
+    // Before the cache can be filled: when countingNeeded(), countColumn
+    // must run for every column 0..bmpw-1 (from any worker, in any order),
+    // then layOut once.
+    bool countingNeeded() const;
+    void countColumn(Worker& w, std::int32_t x);
+    void layOut();
     // Columns 0..cachedColumns()-1 are cached; prepareColumn must have run
     // for each of them (from any worker, in any order) before renderRow.
     std::int32_t cachedColumns() const;
