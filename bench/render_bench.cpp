@@ -1,65 +1,119 @@
-// Fast renderer against the per-pixel reference, four parameter families.
-// Prints Google Benchmark's table (medians over repetitions, with channel
-// samples per second) and then one summary line per family with the ratio.
+// The fast renderer against the per-pixel reference, and the whole command.
+//
+// In process (Google Benchmark, medians over repetitions): parameter families
+// at one sample per pixel, and supersampled families at accuracy 4, 16 and
+// 64. Where the reference would take minutes it renders the first pixels
+// only; its samples per second then give an estimated full time (marked
+// "~"). Each fast image is checked against the reference's pixels (all of
+// them, or those first ones).
+//
+// Whole process: pallodex-render (next to this program) run as a separate
+// process per render, from spawn to exit with the file written; medians over
+// several runs. These are the times a user waits for.
+//
+// `render-bench --no-process` skips the whole-process part; Google
+// Benchmark's own flags (--benchmark_filter=...) select in-process families.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "render.h"
+#include "render_fast.h"
+
+extern char** environ;
 
 namespace {
 
 struct Family {
-    const char* name;
+    std::string name;
     PatternSettings settings;
 };
 
-std::vector<Family> families() {
+PatternSettings sized(PatternSettings s, std::int32_t side, std::int32_t accuracy) {
+    s.bmpw = s.bmph = side;
+    s.accuracy = accuracy;
+    return s;
+}
+
+// Posterise, dither, ranges and a hue rotation.
+PatternSettings ditherSettings() {
+    PatternSettings s;
+    s.dg_r = 24, s.dg_g = -40, s.dg_b = 9;
+    s.dth_r = 6, s.dth_g = -17, s.dth_b = 32;
+    s.min_r = 20, s.max_r = 230;
+    s.min_g = 64, s.max_g = 192;
+    s.min_b = 0, s.max_b = 200;
+    s.mode_g = EdgeTurnSlow;
+    s.hue = 400;
+    return s;
+}
+
+PatternSettings sineSettings() {
+    PatternSettings s;
+    s.pat_x = WaveSine;
+    s.pat_y = WaveSineHalf;
+    s.vy_r = 90;
+    return s;
+}
+
+// The supersampled families: smooth triangles (long runs of equal samples),
+// sine waves with dither, posterise and hue (no runs), Limit edges whose
+// ramps cross the image, and steep Turn waves with dither.
+std::vector<std::pair<const char*, PatternSettings>> supersampledKinds() {
+    PatternSettings triangle;
+    triangle.pat_x = triangle.pat_y = WaveTriangle;
+
+    PatternSettings sdph = sineSettings();
+    sdph.pat_y = WaveSine;
+    sdph.vy_b = -200;
+    sdph.dg_r = 24, sdph.dg_g = -40, sdph.dg_b = 9;
+    sdph.dth_r = 6, sdph.dth_g = -17, sdph.dth_b = 32;
+    sdph.hue = 400;
+
+    PatternSettings limit;
+    limit.mode_r = limit.mode_g = limit.mode_b = EdgeLimit;
+    limit.pat_x = WaveSine;
+    limit.pat_y = WaveTriangle;
+    limit.base_r = 100, limit.vy_r = 300;
+    limit.vx_g = 600;
+    limit.dth_b = 5;
+
+    PatternSettings turns;
+    turns.mode_r = EdgeTurnFast, turns.mode_g = EdgeTurnSlow;
+    turns.pat_x = WaveSineHalf, turns.pat_y = WaveSineAbsolute;
+    turns.vx_r = 3000, turns.vy_g = -2500;
+    turns.dth_r = -9, turns.dth_g = 12, turns.dg_b = -30;
+    return {{"triangle", triangle}, {"sine-dith", sdph}, {"limit", limit}, {"turns", turns}};
+}
+
+std::vector<Family> inProcessFamilies() {
     std::vector<Family> f;
-
     PatternSettings defaults;
-    defaults.bmpw = defaults.bmph = 2048;
-    f.push_back({"defaults", defaults});
-
-    PatternSettings sine = defaults;
-    sine.pat_x = WaveSine;
-    sine.pat_y = WaveSineHalf;
-    sine.vy_r = 90;
-    f.push_back({"sine", sine});
-
-    PatternSettings dither = defaults;
-    dither.dg_r = 24, dither.dg_g = -40, dither.dg_b = 9;
-    dither.dth_r = 6, dither.dth_g = -17, dither.dth_b = 32;
-    dither.min_r = 20, dither.max_r = 230;
-    dither.min_g = 64, dither.max_g = 192;
-    dither.min_b = 0, dither.max_b = 200;
-    dither.mode_g = EdgeTurnSlow;
-    dither.hue = 400;
-    f.push_back({"dither", dither});
-
-    PatternSettings acc4 = defaults;
-    acc4.bmpw = acc4.bmph = 512;
-    acc4.accuracy = 4;
-    f.push_back({"accuracy4", acc4});
+    f.push_back({"defaults", sized(defaults, 2048, 1)});
+    f.push_back({"sine", sized(sineSettings(), 2048, 1)});
+    f.push_back({"dither", sized(ditherSettings(), 2048, 1)});
+    f.push_back({"accuracy4", sized(defaults, 512, 4)});
+    for (const auto& [name, s] : supersampledKinds())
+        for (std::int32_t n : {4, 16, 64})
+            f.push_back({std::string(name) + "/n" + std::to_string(n), sized(s, 1024, n)});
+    f.push_back({"dither/n1000", sized(ditherSettings(), 256, 1000)});
     return f;
 }
 
 double channelSamples(const PatternSettings& s) {
     return 3.0 * s.bmpw * s.bmph * static_cast<double>(s.accuracy) * s.accuracy;
 }
-
-struct Timings {
-    std::vector<double> reference, fast;  // seconds per render, one per repetition
-    std::vector<std::uint32_t> referenceImage;
-    bool mismatch = false;
-};
-std::map<std::string, Timings> g_timings;
 
 double median(std::vector<double> v) {
     if (v.empty()) return 0;
@@ -68,82 +122,255 @@ double median(std::vector<double> v) {
     return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
+double seconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+
+// Renders beyond this many channel samples measure the reference on the
+// first pixels (row by row) only.
+constexpr double kFullReferenceSamples = 2.0e8;
+constexpr double kPartialReferenceSamples = 1.5e7;
+
+struct Timings {
+    std::vector<double> reference, fast;  // seconds per render (reference: of its pixels)
+    std::size_t referenceCount = 0;       // pixels the reference rendered
+    std::vector<std::uint32_t> referencePixels;
+    bool mismatch = false;
+};
+std::map<std::string, Timings> g_timings;
+
+std::size_t pixelCount(const PatternSettings& s) { return static_cast<std::size_t>(s.bmpw) * s.bmph; }
+
+std::size_t referencePixelCount(const PatternSettings& s) {
+    if (channelSamples(s) <= kFullReferenceSamples) return pixelCount(s);
+    const double perPixel = channelSamples(s) / static_cast<double>(pixelCount(s));
+    return std::max<std::size_t>(1, static_cast<std::size_t>(kPartialReferenceSamples / perPixel));
+}
+
 void runReference(benchmark::State& state, const Family& f) {
-    std::vector<std::uint32_t> px(static_cast<std::size_t>(f.settings.bmpw) * f.settings.bmph);
-    const auto t0 = std::chrono::steady_clock::now();
+    const PatternSettings& s = f.settings;
+    const std::size_t count = referencePixelCount(s);
+    std::vector<std::uint32_t> px(count);
+    const double t0 = seconds();
     for (auto _ : state) {
-        renderReference(f.settings, px.data());
+        for (std::size_t start = 0; start < count; start += static_cast<std::size_t>(s.bmpw)) {
+            const std::int32_t y = static_cast<std::int32_t>(start / static_cast<std::size_t>(s.bmpw));
+            const std::int32_t x1 = static_cast<std::int32_t>(std::min<std::size_t>(s.bmpw, count - start));
+            renderReferencePixels(s, px.data() + start, y, 0, x1);
+        }
         benchmark::DoNotOptimize(px.data());
     }
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     Timings& t = g_timings[f.name];
-    t.reference.push_back(secs / static_cast<double>(state.iterations()));
-    t.referenceImage = std::move(px);
-    state.counters["samples/s"] =
-        benchmark::Counter(channelSamples(f.settings), benchmark::Counter::kIsIterationInvariantRate);
+    t.reference.push_back((seconds() - t0) / static_cast<double>(state.iterations()));
+    t.referenceCount = count;
+    t.referencePixels = std::move(px);
+    state.counters["samples/s"] = benchmark::Counter(
+        channelSamples(s) * static_cast<double>(count) / static_cast<double>(pixelCount(s)),
+        benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void runFast(benchmark::State& state, const Family& f) {
-    std::vector<std::uint32_t> px(static_cast<std::size_t>(f.settings.bmpw) * f.settings.bmph);
-    const auto t0 = std::chrono::steady_clock::now();
+    const PatternSettings& s = f.settings;
+    std::vector<std::uint32_t> px(pixelCount(s));
+    const double t0 = seconds();
     for (auto _ : state) {
-        renderImage(f.settings, px.data());
+        renderImage(s, px.data());
         benchmark::DoNotOptimize(px.data());
     }
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     Timings& t = g_timings[f.name];
-    const double perRender = secs / static_cast<double>(state.iterations());
-    t.fast.push_back(perRender);
-    if (!t.referenceImage.empty() && px != t.referenceImage) {
+    t.fast.push_back((seconds() - t0) / static_cast<double>(state.iterations()));
+    if (!t.referencePixels.empty() && !std::equal(t.referencePixels.begin(), t.referencePixels.end(), px.begin())) {
         t.mismatch = true;
         state.SkipWithError("fast image differs from the reference");
     }
     state.counters["samples/s"] =
-        benchmark::Counter(channelSamples(f.settings), benchmark::Counter::kIsIterationInvariantRate);
-    if (!t.reference.empty()) state.counters["ratio"] = median(t.reference) / perRender;
+        benchmark::Counter(channelSamples(s), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+std::string sizeText(const PatternSettings& s) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%dx%d n%d", s.bmpw, s.bmph, s.accuracy);
+    return text;
+}
+
+std::string msText(double secs) {
+    char text[32];
+    if (secs >= 10)
+        std::snprintf(text, sizeof text, "%.1f s", secs);
+    else
+        std::snprintf(text, sizeof text, "%.1f ms", secs * 1e3);
+    return text;
+}
+
+bool printInProcess(const std::vector<Family>& fams) {
+    bool ok = true;
+    std::printf("\nIn process (medians; reference \"~\": estimated from its first pixels)\n");
+    std::printf("%-16s %-16s %14s %12s %9s %16s %16s\n", "family", "size", "reference", "fast", "ratio",
+                "ref samples/s", "fast samples/s");
+    for (const Family& f : fams) {
+        const auto it = g_timings.find(f.name);
+        if (it == g_timings.end() || it->second.fast.empty()) continue;
+        const Timings& t = it->second;
+        const double measured = median(t.reference), fast = median(t.fast);
+        const double share = static_cast<double>(t.referenceCount) / static_cast<double>(pixelCount(f.settings));
+        const double ref = measured / share;
+        const bool partial = t.referenceCount < pixelCount(f.settings);
+        std::printf("%-16s %-16s %14s %12s %8.1fx %16.3g %16.3g%s\n", f.name.c_str(), sizeText(f.settings).c_str(),
+                    ((partial ? "~" : "") + msText(ref)).c_str(), msText(fast).c_str(), ref > 0 ? ref / fast : 0.0,
+                    measured > 0 ? channelSamples(f.settings) * share / measured : 0.0, channelSamples(f.settings) / fast,
+                    t.mismatch ? "  IMAGE DIFFERS" : "");
+        ok = ok && !t.mismatch;
+    }
+    return ok;
+}
+
+// ---- whole process ----
+
+std::string renderTool(const char* argv0) {
+    std::string self = argv0;
+    char buf[4096];
+    const ssize_t len = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (len > 0) self.assign(buf, static_cast<std::size_t>(len));
+    const std::size_t slash = self.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/pallodex-render";
+}
+
+// Seconds from spawning the tool to its exit, or a negative value if it failed.
+double runTool(const std::string& tool, const PatternSettings& s, const std::string& out) {
+    std::vector<std::string> args = {tool, "-o", out};
+    for (const ParamKey& k : kParamKeys) {
+        args.push_back("--set");
+        args.push_back(std::string(k.name) + "=" + std::to_string(getParam(s, k)));
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const double t0 = seconds();
+    pid_t pid;
+    const int rc = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    const double t = seconds() - t0;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
+}
+
+struct ProcessFamily {
+    std::string name;
+    PatternSettings settings;
+    int runs;
+    double goal;  // seconds, 0: none
+};
+
+std::vector<ProcessFamily> processFamilies() {
+    std::vector<ProcessFamily> f;
+    PatternSettings defaults;
+    f.push_back({"defaults", sized(defaults, 2048, 1), 9, 0.020});
+    f.push_back({"sine", sized(sineSettings(), 2048, 1), 9, 0.040});
+    f.push_back({"dither", sized(ditherSettings(), 2048, 1), 9, 0.040});
+    for (const auto& [name, s] : supersampledKinds())
+        for (std::int32_t n : {16, 64})
+            f.push_back({std::string(name) + "/n" + std::to_string(n), sized(s, 1024, n), 5,
+                         std::string(name) == "sine-dith" && n == 64 ? 0.5 : 0.0});
+    f.push_back({"dither/n64", sized(ditherSettings(), 256, 64), 5, 0});
+    f.push_back({"dither/n1000", sized(ditherSettings(), 256, 1000), 3, 2.0});
+    f.push_back({"defaults/n512", sized(defaults, 2048, 512), 3, 0});
+    f.push_back({"defaults/n513", sized(defaults, 2048, 513), 3, 0});
+    f.push_back({"sine-dith/n512", sized(supersampledKinds()[1].second, 2048, 512), 3, 0});
+    f.push_back({"sine-dith/n513", sized(supersampledKinds()[1].second, 2048, 513), 3, 0});
+    return f;
+}
+
+bool runWholeProcess(const char* argv0) {
+    const std::string tool = renderTool(argv0);
+    if (access(tool.c_str(), X_OK) != 0) {
+        std::printf("\nWhole process: %s not found, skipped\n", tool.c_str());
+        return true;
+    }
+    char dir[] = "/tmp/render-bench-XXXXXX";
+    if (!mkdtemp(dir)) return false;
+    const std::string out = std::string(dir) + "/out.bmp";
+    std::printf("\nWhole process: %s, spawn to exit with the file written (median of the runs)\n", tool.c_str());
+    std::printf("%-16s %-16s %5s %12s %12s %12s\n", "family", "size", "runs", "median", "min", "goal");
+    bool ok = true;
+    std::map<std::string, double> medians;
+    for (const ProcessFamily& f : processFamilies()) {
+        std::vector<double> times;
+        for (int r = 0; r < f.runs; ++r) {
+            const double t = runTool(tool, f.settings, out);
+            if (t < 0) {
+                ok = false;
+                break;
+            }
+            times.push_back(t);
+        }
+        if (times.empty()) {
+            std::printf("%-16s %-16s FAILED\n", f.name.c_str(), sizeText(f.settings).c_str());
+            continue;
+        }
+        const double m = median(times);
+        medians[f.name] = m;
+        std::string goal = f.goal > 0 ? "<= " + msText(f.goal) + (m <= f.goal ? " met" : " MISSED") : "";
+        std::printf("%-16s %-16s %5zu %12s %12s %12s\n", f.name.c_str(), sizeText(f.settings).c_str(), times.size(),
+                    msText(m).c_str(), msText(*std::min_element(times.begin(), times.end())).c_str(), goal.c_str());
+        std::fflush(stdout);
+    }
+    std::remove(out.c_str());
+    rmdir(dir);
+    std::printf("\nGrowth of the whole command (goal: at most x6 from accuracy 16 to 64; x1.2 from 512 to 513)\n");
+    for (const auto& [name, s] : supersampledKinds()) {
+        const std::string a = std::string(name) + "/n16", b = std::string(name) + "/n64";
+        if (medians.count(a) && medians.count(b))
+            std::printf("%-16s n16 -> n64  x%.2f\n", name, medians[b] / medians[a]);
+    }
+    for (const char* name : {"defaults", "sine-dith"}) {
+        const std::string a = std::string(name) + "/n512", b = std::string(name) + "/n513";
+        if (medians.count(a) && medians.count(b))
+            std::printf("%-16s n512 -> n513 x%.2f\n", name, medians[b] / medians[a]);
+    }
+    return ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<Family> fams = families();
+    bool process = true;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-process") == 0)
+            process = false;
+        else
+            args.push_back(argv[i]);
+    }
+    int count = static_cast<int>(args.size());
+
+    const std::vector<Family> fams = inProcessFamilies();
     for (const Family& f : fams) {
-        // The reference takes up to seconds per 2048 x 2048 render: one
-        // render per repetition.
-        benchmark::RegisterBenchmark((std::string(f.name) + "/reference").c_str(),
+        // The reference takes up to seconds per render: one per repetition.
+        benchmark::RegisterBenchmark((f.name + "/reference").c_str(),
                                      [f](benchmark::State& st) { runReference(st, f); })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Iterations(1)
             ->Repetitions(3)
             ->ReportAggregatesOnly(true);
-        benchmark::RegisterBenchmark((std::string(f.name) + "/fast").c_str(),
-                                     [f](benchmark::State& st) { runFast(st, f); })
+        benchmark::RegisterBenchmark((f.name + "/fast").c_str(), [f](benchmark::State& st) { runFast(st, f); })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
-            ->MinTime(0.3)
+            ->MinTime(0.2)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    bool ok = true;
-    std::printf("\n%-10s %-9s %12s %10s %8s %16s\n", "family", "size", "reference", "fast", "ratio", "fast samples/s");
-    for (const Family& f : fams) {
-        const auto it = g_timings.find(f.name);
-        if (it == g_timings.end() || it->second.fast.empty()) continue;
-        const Timings& t = it->second;
-        const double ref = median(t.reference), fast = median(t.fast);
-        char size[32];
-        std::snprintf(size, sizeof size, "%dx%d n%d", f.settings.bmpw, f.settings.bmph, f.settings.accuracy);
-        std::printf("%-10s %-9s %9.1f ms %7.2f ms %7.1fx %16.3g%s\n", f.name, size, ref * 1e3, fast * 1e3,
-                    ref > 0 ? ref / fast : 0.0, channelSamples(f.settings) / fast,
-                    t.mismatch ? "  IMAGE DIFFERS" : "");
-        ok = ok && !t.mismatch;
-    }
-    std::printf("(medians; %u hardware threads)\n", std::thread::hardware_concurrency());
+    bool ok = printInProcess(fams);
+    std::printf("(%u hardware threads)\n", std::thread::hardware_concurrency());
+    if (process) ok = runWholeProcess(argv[0]) && ok;
     return ok ? 0 : 1;
 }

@@ -6,7 +6,8 @@
 
 namespace {
 
-// Step 7 of the rotation: a wheel position back to normalised channels.
+// The last step of a rotation: a wheel position (0..1529) back to normalised
+// channels, one of which is 255 and one 0.
 void wheelToChannels(std::int32_t Hn, std::int32_t& Rn, std::int32_t& Gn, std::int32_t& Bn) {
     if (Hn <= 255) {
         Rn = 255, Gn = Hn, Bn = 0;
@@ -71,17 +72,5 @@ HueRotator::HueRotator(std::int32_t hue) : h_(i32::modPos(hue, 1530)) {
 
 std::uint32_t HueRotator::rotateGeneral(std::int32_t r, std::int32_t g, std::int32_t b) const {
     rotateHue(r, g, b, h_);
-    return pack(r, g, b);
-}
-
-void HueRotator::apply(std::int32_t& r, std::int32_t& g, std::int32_t& b) const {
-    if (h_ == 0) return;
-    if (static_cast<std::uint32_t>(r | g | b) > 255u) {
-        rotateHue(r, g, b, h_);
-        return;
-    }
-    const std::uint32_t p = rotatePacked(r, g, b);
-    r = static_cast<std::int32_t>(p & 0xFFu);
-    g = static_cast<std::int32_t>((p >> 8) & 0xFFu);
-    b = static_cast<std::int32_t>(p >> 16);
+    return packPixel(r, g, b);
 }

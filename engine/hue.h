@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "pixel.h"
+
 // Rotates the colour (r, g, b), each 0..255, around a hue wheel of 1530 steps,
 // keeping its smallest and largest channel value.
 void rotateHue(std::int32_t& r, std::int32_t& g, std::int32_t& b, std::int32_t hue);
@@ -16,13 +18,13 @@ public:
     // True when the hue is a whole number of turns: every colour stays.
     bool isIdentity() const { return h_ == 0; }
 
-    // The rotated colour packed as 0x00BBGGRR (low bytes, as packPixel).
+    // The rotated colour, packed by packPixel.
     std::uint32_t rotatePacked(std::int32_t r, std::int32_t g, std::int32_t b) const {
         if (static_cast<std::uint32_t>(r | g | b) > 255u) return rotateGeneral(r, g, b);
         const std::int32_t mn = r < g ? (r < b ? r : b) : (g < b ? g : b);
         const std::int32_t mx = r > g ? (r > b ? r : b) : (g > b ? g : b);
         const std::int32_t span = mx - mn;
-        if (span == 0 || h_ == 0) return pack(r, g, b);
+        if (span == 0 || h_ == 0) return packPixel(r, g, b);
         // rotateHue normalises each channel to (c - mn) * 255 / span and
         // reads the wheel position off the normalised values. A channel
         // normalises to 255 exactly when it is the maximum and to 0 exactly
@@ -43,18 +45,12 @@ public:
         const std::int32_t H = up ? start + n : start - n;
         const std::uint32_t rotated = wheel_[H];
         const std::uint32_t uspan = static_cast<std::uint32_t>(span);
-        return pack(mn + static_cast<std::int32_t>(uspan * (rotated & 255u) / 255u),
+        return packPixel(mn + static_cast<std::int32_t>(uspan * (rotated & 255u) / 255u),
                     mn + static_cast<std::int32_t>(uspan * ((rotated >> 8) & 255u) / 255u),
                     mn + static_cast<std::int32_t>(uspan * (rotated >> 16) / 255u));
     }
 
-    void apply(std::int32_t& r, std::int32_t& g, std::int32_t& b) const;
-
 private:
-    static std::uint32_t pack(std::int32_t r, std::int32_t g, std::int32_t b) {
-        return (static_cast<std::uint32_t>(r) & 0xFFu) | ((static_cast<std::uint32_t>(g) & 0xFFu) << 8) |
-               ((static_cast<std::uint32_t>(b) & 0xFFu) << 16);
-    }
     // Channels outside 0..255 (only from unvalidated output ranges).
     std::uint32_t rotateGeneral(std::int32_t r, std::int32_t g, std::int32_t b) const;
 

@@ -7,9 +7,9 @@
 namespace i32 {
 
 inline std::int32_t fromBits(std::uint32_t u) {
-    // Well defined in C++17 for all values (modular conversion, implementation
-    // defined before C++20 but two's complement on every compiler we use);
-    // written as a branch so that it is exact everywhere.
+    // Converting an unsigned value above INT32_MAX to int32 is implementation
+    // defined before C++20. The branch converts only values that fit, so the
+    // result is the two's-complement reading of u with any compiler.
     return u <= 0x7FFFFFFFu ? static_cast<std::int32_t>(u)
                             : static_cast<std::int32_t>(u - 0x80000000u) - 0x7FFFFFFF - 1;
 }

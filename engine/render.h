@@ -4,28 +4,31 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "pattern_settings.h"
-
-inline std::uint32_t packPixel(std::int32_t r, std::int32_t g, std::int32_t b) {
-    // Only the low byte of each channel is kept, as the RGB() macro does.
-    return (static_cast<std::uint32_t>(r) & 0xFFu) | ((static_cast<std::uint32_t>(g) & 0xFFu) << 8) |
-           ((static_cast<std::uint32_t>(b) & 0xFFu) << 16);
-}
+#include "pixel.h"  // packPixel, swapRedBlue
 
 // The plain per-pixel definition: three evaluateChannel calls and one hue
 // rotation per pixel. Slow; the executable definition of the image.
 void renderReference(const PatternSettings& s, std::uint32_t* pixels);
 
 struct RenderOptions {
-    int threads = 0;                              // 0: every hardware thread
-    std::atomic<int>* rowsDone = nullptr;         // advanced as rows complete
-    const std::atomic<bool>* cancel = nullptr;    // set by another thread to stop the render early
+    int threads = 0;                         // 0: every hardware thread
+    std::atomic<int>* rowsDone = nullptr;    // advanced as rows complete
+    // Raised (from any thread) to stop the render early; the pixels are then
+    // partly rendered. Looked at between rows and, within a row, every few
+    // thousand samples, so that even a row of hours stops promptly.
+    const std::atomic<bool>* cancel = nullptr;
+    // Called once per row as soon as its pixels are final, from the worker
+    // thread that rendered it, in no particular order (rows are shared out
+    // among threads). Lets a caller encode or show rows while others render.
+    std::function<void(std::int32_t y)> rowDone;
 };
 
 // Fills pixels (s.bmpw x s.bmph entries) with the image of s; the same pixels
 // as renderReference, for any thread count. Returns false when opt.cancel
-// stopped it first; the pixels are then incomplete.
+// stopped it, true when every row is complete.
 bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt = {});

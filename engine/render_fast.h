@@ -1,25 +1,23 @@
-// Internals of the fast renderer, exposed for its tests.
+// Internals of the fast renderer, exposed for its tests and benchmarks.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "render.h"
+#include "supersample.h"
 
-// Rows y0..y1-1 of renderReference, advancing rowsDone after each row.
-void renderReferenceRows(const PatternSettings& s, std::uint32_t* pixels, std::int32_t y0, std::int32_t y1,
-                         std::atomic<int>* rowsDone);
+// Pixels x0..x1-1 of row y of renderReference; `row` is that row's start.
+void renderReferencePixels(const PatternSettings& s, std::uint32_t* row, std::int32_t y, std::int32_t x0,
+                           std::int32_t x1);
 
-// The fast renderer keeps one horizontal wave table of bmpw x accuracy entries
-// per channel. Beyond this many entries (accuracy above 512 at the largest
-// width, where a render takes hours anyway) it renders rows the plain
-// per-pixel way instead, which needs no tables at all.
-constexpr std::int64_t kMaxFastTableSamples = std::int64_t{1} << 20;
-
-// renderImage with a chosen table limit, so that tests can reach the plain
-// path with small images.
-bool renderImageWithTableLimit(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
-                               std::int64_t maxTableSamples);
+// Choices that change only the speed: the supersampling tuning, and the
+// plain per-pixel path the renderer falls back to when memory is short.
+struct RenderTuning {
+    fast::SupersampleTuning supersample;
+    bool plain = false;
+};
+bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
+                      const RenderTuning& tuning);
 
 // What one sample contributes to its pixel, given its value after edge
 // folding (0..255): `high` where the dither matrix value at the sample is

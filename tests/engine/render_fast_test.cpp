@@ -1,5 +1,6 @@
-// The fast renderer against the per-pixel reference: random parameter sets,
-// the per-value sample tables, the hue rotation and the plain fallback.
+// The fast renderer against the per-pixel reference: random parameter sets
+// through every supersampling path, the per-value sample tables and the hue
+// rotation.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -111,6 +112,50 @@ public:
         return s;
     }
 
+    // Supersampled parameter sets: accuracy 2..64 on images small enough for
+    // the reference (at most 2^16 samples per channel), with the value
+    // ranges the supersampling treats apart: ordinary waves (smooth or steep,
+    // so that equal sample rows and columns occur), sums near the 32-bit
+    // wrap (Turn fast and Limit must see the wrapped value), Limit rows whose
+    // vertical wave spreads far within one pixel row, and the wild values of
+    // next().
+    PatternSettings supersampled() {
+        PatternSettings s = next();
+        s.accuracy = pick(3) ? range(2, 16) : range(17, 64);
+        const std::int32_t pixels = std::max<std::int32_t>(1, 65536 / (s.accuracy * s.accuracy));
+        s.bmpw = range(1, std::min(pixels, 24));
+        s.bmph = range(1, std::max(1, std::min(pixels / s.bmpw, 24)));
+        std::int32_t* bases[3] = {&s.base_r, &s.base_g, &s.base_b};
+        std::int32_t* vxs[3] = {&s.vx_r, &s.vx_g, &s.vx_b};
+        std::int32_t* vys[3] = {&s.vy_r, &s.vy_g, &s.vy_b};
+        std::int8_t* modes[3] = {&s.mode_r, &s.mode_g, &s.mode_b};
+        const std::uint32_t regime = rng_() % 4;
+        if (regime == 3) return s;  // wild
+        if (regime == 0) {
+            s.baserw = range(1, 300);
+            s.baserh = range(1, 300);
+            s.basew = range(-5, 5);
+            s.baseh = range(-5, 5);
+        }
+        for (int c = 0; c < 3; ++c) {
+            if (regime == 0) {
+                *bases[c] = range(-300, 600);
+                *vxs[c] = pick(3) ? range(-400, 400) : range(-20000, 20000);
+                *vys[c] = pick(3) ? range(-400, 400) : range(-20000, 20000);
+            } else if (regime == 1) {
+                *bases[c] = pick(2) ? INT32_MAX - range(0, 3000) : INT32_MIN + range(0, 3000);
+                *vxs[c] = range(-3000, 3000);
+                *vys[c] = range(-3000, 3000);
+                if (pick(4)) *modes[c] = pick(2) ? EdgeTurnFast : EdgeLimit;
+            } else {
+                *modes[c] = EdgeLimit;
+                *bases[c] = range(-1000, 1000);
+                *vys[c] = (pick(2) ? 1 : -1) * range(100000, 100000000);
+            }
+        }
+        return s;
+    }
+
 private:
     std::int32_t range(std::int32_t lo, std::int32_t hi) {
         const std::uint64_t span = static_cast<std::uint64_t>(static_cast<std::int64_t>(hi) - lo) + 1;
@@ -203,6 +248,38 @@ TEST(FastRender, MatchesTheReferenceForRandomParameterSetsAtAnyThreadCount) {
     }
 }
 
+TEST(FastRender, SupersamplingMatchesTheReferenceOnEveryPath) {
+    // Each parameter set is rendered through every way of forming the sums
+    // (row tables, direct sums, the cheaper of both) with every column
+    // cached at its largest size, none cached (recomputed per row), and
+    // columns cached at their counted sizes until a budget of about one or
+    // about half the columns' largest sizes runs out.
+    const std::uint32_t seed = seedFromEnvironment() + 2;
+    const int cases = std::max(1, caseCount() / 5);
+    Generator gen(seed);
+    using Sums = fast::SupersampleTuning::Sums;
+    for (int k = 0; k < cases; ++k) {
+        const PatternSettings s = gen.supersampled();
+        const auto expected = referenceImage(s);
+        const std::size_t perColumn = 3u * static_cast<std::size_t>(s.accuracy) + 3u;
+        for (Sums sums : {Sums::Auto, Sums::Tables, Sums::Direct})
+            for (std::size_t cache : {std::size_t{1} << 30, std::size_t{0}, perColumn, perColumn * ((s.bmpw + 1) / 2)}) {
+                RenderTuning tuning;
+                tuning.supersample.sums = sums;
+                tuning.supersample.cacheEntries = cache;
+                RenderOptions o;
+                o.threads = 2;
+                std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEFu);
+                ASSERT_TRUE(renderImageTuned(s, px.data(), o, tuning));
+                for (std::size_t i = 0; i < px.size(); ++i)
+                    ASSERT_EQ(px[i], expected[i])
+                        << "seed " << seed << " (PALLODEX_RENDER_SEED + 2), case " << k << ", sums "
+                        << static_cast<int>(sums) << ", cache " << cache << ", pixel (" << i % s.bmpw << ", "
+                        << i / s.bmpw << ")\n  " << describe(s);
+            }
+    }
+}
+
 TEST(FastRender, SampleContributionsCoverEveryValueStepAndMatrixPosition) {
     const std::int32_t steps[] = {INT32_MIN, INT32_MIN + 1, -1000, -256, -255, -64, -7, -6, -4, -2, -1, 0, 1, 2,
                                   3,         4,            5,     6,    15,   16,  85, 127, 128, 255, 256, 257,
@@ -235,10 +312,9 @@ TEST(FastRender, HueRotatorAgreesWithRotateHueOnEveryColour) {
         const std::int32_t stride = (hue == 1 || hue == 700 ? 1 : 13) * kColourStride;
         for (std::int32_t c = 0; c < (1 << 24); c += stride) {
             std::int32_t r = c & 255, g = (c >> 8) & 255, b = c >> 16;
-            std::int32_t R = r, G = g, B = b;
+            const std::uint32_t packed = rot.rotatePacked(r, g, b);
             rotateHue(r, g, b, hue);
-            rot.apply(R, G, B);
-            if (R != r || G != g || B != b)
+            if (packed != packPixel(r, g, b))
                 FAIL() << "colour " << (c & 255) << "," << ((c >> 8) & 255) << "," << (c >> 16) << " hue " << hue;
         }
     }
@@ -246,64 +322,92 @@ TEST(FastRender, HueRotatorAgreesWithRotateHueOnEveryColour) {
     // general path.
     const HueRotator rot(400);
     for (auto [r0, g0, b0] : {std::tuple{-5, 100, 300}, {1000, 0, 0}, {-70000, 3, 2}, {INT32_MIN, 0, INT32_MAX}}) {
-        std::int32_t r = r0, g = g0, b = b0, R = r0, G = g0, B = b0;
+        std::int32_t r = r0, g = g0, b = b0;
         rotateHue(r, g, b, 400);
-        rot.apply(R, G, B);
-        EXPECT_EQ(std::tuple(R, G, B), std::tuple(r, g, b)) << r0 << "," << g0 << "," << b0;
+        EXPECT_EQ(rot.rotatePacked(r0, g0, b0), packPixel(r, g, b)) << r0 << "," << g0 << "," << b0;
     }
     EXPECT_TRUE(HueRotator(0).isIdentity());
     EXPECT_TRUE(HueRotator(-3060).isIdentity());
 }
 
-TEST(FastRender, PlainPathBeyondTheTableLimitGivesTheSameImage) {
-    Generator gen(seedFromEnvironment() + 1);
-    for (int k = 0; k < 200; ++k) {
-        const PatternSettings s = gen.next();
-        const auto expected = referenceImage(s);
-        std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEFu);
-        std::atomic<int> rows{0};
+TEST(FastRender, LargeAccuracySumsNeedSixtyFourBits) {
+    // 2902 x 2902 samples of 255 add up to more than 2^31 - 1; the mean must
+    // still be 255. At 300000 samples per pixel side, more samples share a
+    // value within one pixel column than one cached entry can count. Green:
+    // a constant 17; blue: a range 100..200 that maps 255 to 200.
+    for (std::int32_t accuracy : {2902, 300000}) {
+        PatternSettings s;
+        s.bmpw = 1;
+        s.bmph = 1;
+        s.accuracy = accuracy;
+        // Red: a raw value between 700 and 1300 that changes from sample row
+        // to sample row and is limited to 255 everywhere.
+        s.mode_r = EdgeLimit, s.base_r = 1000, s.vx_r = 0, s.vy_r = 300;
+        s.pat_y = WaveTriangle;
+        s.base_g = 17, s.vx_g = 0, s.vy_g = 0;
+        s.base_b = 255, s.vx_b = 0, s.vy_b = 0, s.min_b = 100, s.max_b = 200;
         RenderOptions o;
-        o.threads = 3;
-        o.rowsDone = &rows;
-        // The table would need bmpw x accuracy entries; one fewer is allowed.
-        renderImageWithTableLimit(s, px.data(), o, static_cast<std::int64_t>(s.bmpw) * s.accuracy - 1);
-        ASSERT_EQ(px, expected) << describe(s);
-        EXPECT_EQ(rows.load(), s.bmph);
+        o.threads = 2;
+        const auto px = renderImage(s, o);
+        ASSERT_EQ(px.size(), 1u);
+        EXPECT_EQ(px[0], packPixel(255, 17, 200)) << accuracy;
     }
 }
 
-TEST(FastRender, LargeAccuracySumsNeedSixtyFourBits) {
-    // 2902 x 2902 samples of 255 add up to more than 2^31 - 1; the mean must
-    // still be 255. Green: a constant 17; blue: a range 100..200 that maps
-    // 255 to 200.
-    PatternSettings s;
-    s.bmpw = 1;
-    s.bmph = 1;
-    s.accuracy = 2902;
-    // Red: a raw value between 700 and 1300 that changes from sample row to
-    // sample row and is limited to 255 everywhere.
-    s.mode_r = EdgeLimit, s.base_r = 1000, s.vx_r = 0, s.vy_r = 300;
-    s.pat_y = WaveTriangle;
-    s.base_g = 17, s.vx_g = 0, s.vy_g = 0;
-    s.base_b = 255, s.vx_b = 0, s.vy_b = 0, s.min_b = 100, s.max_b = 200;
-    ASSERT_GT(255LL * 2902 * 2902, INT32_MAX);
-    const auto px = renderImage(s, RenderOptions{2, nullptr});
-    ASSERT_EQ(px.size(), 1u);
-    EXPECT_EQ(px[0], packPixel(255, 17, 200));
+TEST(FastRender, LimitSumsThatAllWrapSaturate) {
+    // Red: Limit, with long periods so that the triangle halves stay within
+    // 125..225 (horizontal) and 16..26 (vertical) here. The vertical wave
+    // plus the base stays within int32, and the horizontal wave pushes every
+    // sum past the end: past INT32_MAX to a negative value (0, mapped to 0),
+    // or past INT32_MIN to a large positive one (255, mapped to
+    // INT32_MAX * 255 / 255 with the product wrapping to 2^31 - 255, i.e.
+    // 8421503 = 0x80807F). The range 0..INT32_MAX makes a single sample at
+    // another value move the mean by far more than 1.
+    using Sums = fast::SupersampleTuning::Sums;
+    for (auto [base, sign, expectedRed] : {std::tuple{INT32_MAX - 50, 1, 0x00u}, {INT32_MIN + 50, -1, 0x7Fu}}) {
+        PatternSettings s;
+        s.bmpw = 4, s.bmph = 3, s.accuracy = 8;
+        s.basex = s.basey = -5;
+        s.baserw = s.baserh = 10000;
+        s.pat_x = s.pat_y = WaveTriangleHalf;
+        s.mode_r = EdgeLimit, s.base_r = base, s.vx_r = sign * 10000, s.vy_r = sign * 1000;
+        s.min_r = 0, s.max_r = INT32_MAX;
+        const auto expected = referenceImage(s);
+        for (std::uint32_t p : expected) ASSERT_EQ(p & 0xFFu, expectedRed) << "not the case meant";
+        for (Sums sums : {Sums::Auto, Sums::Tables, Sums::Direct}) {
+            RenderTuning tuning;
+            tuning.supersample.sums = sums;
+            std::vector<std::uint32_t> px(expected.size());
+            ASSERT_TRUE(renderImageTuned(s, px.data(), RenderOptions{}, tuning));
+            EXPECT_EQ(px, expected) << "base " << base << ", sums " << static_cast<int>(sums);
+        }
+    }
 }
 
-TEST(FastRender, SinglePixelImagesAtLargeAccuracyAgreeWithTheReference) {
-    // A wave over many sub-samples of one pixel: the mean of a triangle and a
-    // sine across the whole supersampled pixel, with dither on the sub-grid.
-    PatternSettings s;
-    s.bmpw = 3;
-    s.bmph = 2;
-    s.accuracy = 97;
-    s.pat_x = WaveTriangle;
-    s.pat_y = WaveSine;
-    s.dth_r = 7;
-    s.dg_g = -9;
-    s.mode_b = EdgeTurnFast;
-    s.hue = 100;
-    EXPECT_EQ(renderImage(s, RenderOptions{2, nullptr}), referenceImage(s));
+TEST(FastRender, SmallImagesAtAccuraciesBeyondTheRandomOnesAgreeWithTheReference) {
+    // Waves over hundreds of samples per pixel side: the mean of a triangle
+    // and a sine across the supersampled pixel, dither on the sub-grid,
+    // Limit and Turn edges with steep waves, and a base that makes some
+    // sums wrap past 2^31.
+    struct Case {
+        std::int32_t w, h, accuracy;
+        std::int8_t patX, patY, modeR, modeG, modeB;
+        std::int32_t vxR, vyG, baseB, dthR, dgG, dthB, hue;
+    };
+    for (const Case& c : {Case{3, 2, 97, WaveTriangle, WaveSine, EdgeLoop, EdgeLoop, EdgeTurnFast, 255, 127, -1, 7, -9,
+                               0, 100},
+                          Case{2, 1, 257, WaveSine, WaveTriangleHalf, EdgeLimit, EdgeTurnFast, EdgeTurnSlow, 90000,
+                               -70000, 300, 5, 0, -11, 0},
+                          Case{1, 2, 600, WaveSineHalf, WaveProportional, EdgeTurnSlow, EdgeLimit, EdgeTurnFast, 4000,
+                               3000, INT32_MAX - 2000, -3, 40, 17, 777}}) {
+        PatternSettings s;
+        s.bmpw = c.w, s.bmph = c.h, s.accuracy = c.accuracy;
+        s.pat_x = c.patX, s.pat_y = c.patY;
+        s.mode_r = c.modeR, s.mode_g = c.modeG, s.mode_b = c.modeB;
+        s.vx_r = c.vxR, s.vy_g = c.vyG, s.base_b = c.baseB;
+        s.dth_r = c.dthR, s.dg_g = c.dgG, s.dth_b = c.dthB, s.hue = c.hue;
+        RenderOptions o;
+        o.threads = 2;
+        EXPECT_EQ(renderImage(s, o), referenceImage(s)) << describe(s);
+    }
 }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "hue.h"
 #include "render.h"
+#include "render_fast.h"
 
 namespace {
 
@@ -56,11 +60,28 @@ TEST(RotateHue, ChannelsOutsideTheByteRangeStayDefined) {
     // 305, normalised (0, 87, 255), wheel position 1020 - 87 = 933; plus 400
     // is 1333, i.e. (255, 0, 197), scaled back to (300, -5, -5 + 305*197/255).
     rotated(-5, 100, 300, 400, 300, -5, 230);
-    // Extreme channels wrap in 32 bits instead of overflowing (the sanitizer
-    // build checks that); the results are whatever the wrapped arithmetic gives.
-    for (auto [r, g, b] : {std::tuple{INT32_MIN, 0, INT32_MAX}, {INT32_MAX, INT32_MIN, 1}, {0, INT32_MIN, 7}}) {
-        std::int32_t R = r, G = g, B = b;
-        rotateHue(R, G, B, 777);
+    // Extreme channels wrap in 32 bits. (INT32_MIN, 0, INT32_MAX): the span
+    // wraps to -1, so (c - mn) * 255 / span normalises to (0, INT32_MIN, 255);
+    // the wheel position 1020 - INT32_MIN wraps to INT32_MIN + 1020, plus 777
+    // is 139 mod 1530, i.e. (255, 139, 0); scaled back, mn + (-1 * 255) / 255
+    // wraps to INT32_MAX and the others stay at mn.
+    rotated(INT32_MIN, 0, INT32_MAX, 777, INT32_MAX, INT32_MIN, INT32_MIN);
+    // (INT32_MAX, INT32_MIN, 1): span -1 again, normalised (255, 0,
+    // -(INT32_MIN + 1) * 255 wrapped = 2147483393); position 1530 - that,
+    // plus 777, is 904 mod 1530, i.e. (0, 116, 255), back to (mn, mn, mx).
+    rotated(INT32_MAX, INT32_MIN, 1, 777, INT32_MIN, INT32_MIN, INT32_MAX);
+}
+
+TEST(Pixel, PackingAndTheDibByteOrder) {
+    // A 32-bit DIB holds blue in its low byte: RGB(0x12, 0x34, 0x56) is stored as 0x00123456.
+    EXPECT_EQ(packPixel(0x12, 0x34, 0x56), 0x00563412u);
+    EXPECT_EQ(swapRedBlue(packPixel(0x12, 0x34, 0x56)), 0x00123456u);
+    // Only the low byte of each channel counts, as with RGB().
+    EXPECT_EQ(packPixel(0x112, -1, 256 + 7), 0x0007FF12u);
+    // The swap converts both ways and drops whatever sits in the top byte.
+    for (std::uint32_t p : {0x00000000u, 0x00FFFFFFu, 0x00A1B2C3u, 0xFF010203u, 0x12345678u}) {
+        EXPECT_EQ(swapRedBlue(swapRedBlue(p)), p & 0x00FFFFFFu) << std::hex << p;
+        EXPECT_EQ(swapRedBlue(p) & 0xFF00u, p & 0xFF00u) << std::hex << p;
     }
 }
 
@@ -110,13 +131,94 @@ TEST(Render, EveryPixelIsWrittenForOddSizes) {
     }
 }
 
-TEST(Render, ProgressCountsEveryRow) {
-    PatternSettings s;
-    s.bmph = 37;
-    std::atomic<int> rows{0};
-    RenderOptions o;
-    o.rowsDone = &rows;
-    auto px = renderImage(s, o);
-    EXPECT_EQ(rows.load(), 37);
-    EXPECT_EQ(px, reference(s));
+TEST(Render, ReportsEveryRowOnceWithItsFinalPixels) {
+    // Rows are shared among threads; each must be announced once, through
+    // both the counter and the callback, with its pixels already final. The
+    // plain path (taken when memory is short) shares rows the same way.
+    PatternSettings dithered;
+    dithered.pat_x = WaveSine;
+    dithered.dth_r = 6;
+    dithered.hue = 200;
+    for (auto [w, h, accuracy, threads, plain] : {std::tuple{128, 37, 1, 3, false}, {61, 29, 5, 2, false},
+                                                  {17, 40, 12, 4, false}, {5, 1, 3, 2, false}, {33, 21, 2, 3, true}}) {
+        PatternSettings s = dithered;
+        s.bmpw = w, s.bmph = h, s.accuracy = accuracy;
+        const std::vector<std::uint32_t> expected = reference(s);
+        std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEF);
+        std::vector<std::atomic<int>> reported(static_cast<std::size_t>(h));
+        std::atomic<int> rows{0}, early{0};
+        const std::atomic<bool> neverRaised{false};
+        RenderOptions o;
+        o.threads = threads;
+        o.rowsDone = &rows;
+        o.cancel = &neverRaised;
+        o.rowDone = [&](std::int32_t y) {
+            reported[static_cast<std::size_t>(y)].fetch_add(1);
+            const std::size_t start = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+            if (!std::equal(px.begin() + start, px.begin() + start + w, expected.begin() + start)) early.fetch_add(1);
+        };
+        RenderTuning tuning;
+        tuning.plain = plain;
+        EXPECT_TRUE(renderImageTuned(s, px.data(), o, tuning));
+        EXPECT_EQ(rows.load(), h);
+        EXPECT_EQ(early.load(), 0) << "rows announced before their pixels were final";
+        for (int y = 0; y < h; ++y) EXPECT_EQ(reported[static_cast<std::size_t>(y)].load(), 1) << "row " << y;
+        EXPECT_EQ(px, expected) << w << "x" << h << " accuracy " << accuracy;
+    }
+}
+
+TEST(Render, CancelStopsLongRendersPromptly) {
+    // Renders of hours or more, cancelled from another thread after 30 ms:
+    // many long rows (the flag is looked at between the columns prepared
+    // for the whole render and between rows), one row (looked at within
+    // it), one pixel whose samples are summed directly (within the pixel),
+    // the plain per-pixel path (between pixels), and a flag raised before
+    // the call.
+    PatternSettings steep;
+    steep.mode_r = steep.mode_g = steep.mode_b = EdgeLimit;
+    steep.vx_r = steep.vy_r = 1000000;
+    steep.baserw = steep.baserh = 1;
+    steep.dth_r = 5;
+    struct Case {
+        const char* what;
+        std::int32_t w, h, accuracy;
+        bool direct, plain, raisedBefore;
+    };
+    for (const Case& c : {Case{"many rows", 2048, 2048, 100000, false, false, false},
+                          Case{"one row", 2048, 1, 100000, false, false, false},
+                          Case{"one pixel", 1, 1, 100000, true, false, false},
+                          Case{"plain path", 256, 256, 64, false, true, false},
+                          Case{"raised before", 2048, 2048, 100000, false, false, true}}) {
+        PatternSettings s = steep;
+        s.bmpw = c.w, s.bmph = c.h, s.accuracy = c.accuracy;
+        RenderTuning tuning;
+        tuning.plain = c.plain;
+        if (c.direct) tuning.supersample.sums = fast::SupersampleTuning::Sums::Direct;
+        std::vector<std::uint32_t> px(static_cast<std::size_t>(c.w) * static_cast<std::size_t>(c.h));
+        std::atomic<bool> cancel{c.raisedBefore};
+        std::atomic<int> rows{0};
+        RenderOptions o;
+        o.threads = 2;
+        o.cancel = &cancel;
+        o.rowsDone = &rows;
+        std::atomic<bool> finished{false};
+        bool completed = true;
+        std::thread render([&] {
+            completed = renderImageTuned(s, px.data(), o, tuning);
+            finished = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (!c.raisedBefore) {
+            EXPECT_FALSE(finished.load()) << c.what << ": finished before it could be cancelled";
+        }
+        const auto raised = std::chrono::steady_clock::now();
+        cancel = true;
+        render.join();
+        const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - raised).count();
+        EXPECT_FALSE(completed) << c.what;
+        EXPECT_LT(rows.load(), c.h) << c.what;
+        // The uncancelled renders would take hours; a few seconds leave room
+        // for a loaded machine and the sanitizers.
+        EXPECT_LT(waited, 5.0) << c.what;
+    }
 }

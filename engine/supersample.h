@@ -1,0 +1,69 @@
+// Supersampling for the fast renderer (accuracy n >= 2): a pixel's sum over
+// its n x n samples from tables that a whole row of pixels shares, so that a
+// pixel costs about n table reads instead of n x n sample evaluations.
+// Internal to the engine; render_fast.cpp drives it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "pattern_settings.h"
+
+namespace fast {
+
+// Choices that do not change the image, for tests that must reach every path
+// with small images, and for benchmarks.
+struct SupersampleTuning {
+    // The horizontal sample data kept for the whole render, in 4-byte
+    // entries over all three channels (2^23: 32 MB). Columns beyond it are
+    // recomputed for every row instead.
+    std::size_t cacheEntries = std::size_t{1} << 23;
+    // How a row's sums are formed: per-row tables, direct sums over the
+    // distinct sample rows, or whichever costs less.
+    enum class Sums { Auto, Tables, Direct };
+    Sums sums = Sums::Auto;
+};
+
+class Supersampler {
+public:
+    // May throw std::bad_alloc; the column cache shrinks (to nothing, if need
+    // be) before that happens.
+    Supersampler(const PatternSettings& s, const SupersampleTuning& tuning);
+    ~Supersampler();
+    Supersampler(const Supersampler&) = delete;
+    Supersampler& operator=(const Supersampler&) = delete;
+
+    // What every row shares (opaque).
+    struct Impl;
+    // One worker's scratch space: O(n) plus a few tables of at most 2 MB.
+    struct Worker;
+    struct WorkerDeleter {
+        void operator()(Worker* w) const;
+    };
+    using WorkerPtr = std::unique_ptr<Worker, WorkerDeleter>;
+    WorkerPtr makeWorker() const;
+
+    // Before the cache can be filled: when countingNeeded(), countColumn
+    // must run for every column 0..bmpw-1 (from any worker, in any order),
+    // then layOut once.
+    bool countingNeeded() const;
+    void countColumn(Worker& w, std::int32_t x);
+    void layOut();
+    // Columns 0..cachedColumns()-1 are cached; prepareColumn must have run
+    // for each of them (from any worker, in any order) before renderRow.
+    std::int32_t cachedColumns() const;
+    void prepareColumn(Worker& w, std::int32_t x);
+    // After every prepareColumn: lets the cost estimates see the cache.
+    void columnsReady();
+
+    // The three channel values of every pixel of row y (before the hue
+    // rotation). False when `cancel` was raised; the values are then partial.
+    bool renderRow(Worker& w, std::int32_t y, std::int32_t* const values[3], const std::atomic<bool>* cancel) const;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace fast
