@@ -1,12 +1,12 @@
 #include "surface.h"
 
+#include "pixel.h"
+
 namespace {
 
-// The engine packs red in the low byte; a 32-bit DIB wants blue there. The
-// swap is its own inverse.
-void swapRedBlue(std::uint32_t* p, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        p[i] = (p[i] & 0x0000FF00u) | ((p[i] & 0xFFu) << 16) | ((p[i] >> 16) & 0xFFu);
+// The engine packs red in the low byte; a 32-bit DIB wants blue there.
+void swapRedBlueAll(std::vector<std::uint32_t>& pixels) {
+    for (std::uint32_t& p : pixels) p = swapRedBlue(p);
 }
 
 BITMAPINFO topDownInfo(int width, int height) {
@@ -64,7 +64,7 @@ bool ImageSurface::fill(const PatternSettings& s, std::vector<std::uint32_t>&& p
         width_ = height_ = 0;
         if (!resize(s.bmpw, s.bmph)) return false;
     }
-    swapRedBlue(pixels.data(), pixels.size());
+    swapRedBlueAll(pixels);
     const BITMAPINFO info = topDownInfo(s.bmpw, s.bmph);
     // One call for the whole image; the device converts to the screen's
     // format, which keeps every colour on displays of 24 bits and more.
@@ -109,7 +109,7 @@ bool ImageSurface::readPixels(std::vector<std::uint32_t>& pixels) const {
     const bool ok = GetDIBits(dc_, static_cast<HBITMAP>(image), 0, static_cast<UINT>(height_), pixels.data(), &info,
                               DIB_RGB_COLORS) == height_;
     SelectObject(dc_, image);
-    if (ok) swapRedBlue(pixels.data(), pixels.size());
+    if (ok) swapRedBlueAll(pixels);
     return ok;
 }
 

@@ -52,15 +52,18 @@ PatternSettings small(int basex) {
     return s;
 }
 
-// Many rows, each quick: a render that takes long but stops at once.
+// A render of many seconds (minutes under the sanitizers), in rows of a few
+// milliseconds, so that it is surely still running when a test acts on it.
 PatternSettings slow() {
     PatternSettings s;
-    s.bmpw = 64;
+    s.bmpw = 2048;
     s.bmph = 2048;
     s.pat_x = WaveSine;
     s.pat_y = WaveTriangle;
     s.dth_r = 5;
-    s.accuracy = 400;
+    s.dth_b = -7;
+    s.hue = 100;
+    s.accuracy = 3000;
     return s;
 }
 
