@@ -23,6 +23,7 @@
 #include "int32_math.h"
 #include "render.h"
 #include "render_fast.h"
+#include "workers.h"
 #include "supersample.h"
 
 namespace {
@@ -299,21 +300,6 @@ bool renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row, c
     return true;
 }
 
-// Runs work(worker) on `threads` workers, the calling thread being worker 0.
-template <class Work>
-void runWorkers(int threads, const Work& work) {
-    std::vector<std::thread> pool;
-    try {
-        pool.reserve(static_cast<std::size_t>(threads - 1));
-        for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for: the ones running share all the work.
-    } catch (const std::bad_alloc&) {
-    }
-    work(0);
-    for (auto& th : pool) th.join();
-}
-
 // Hands out items 0..count-1 one at a time to the workers. Stops handing out
 // once the cancel flag is up or an item reports it was cancelled, and returns
 // false then: false means some item was left undone, never that the flag
@@ -337,10 +323,7 @@ bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cance
 }
 
 int threadCount(int requested, std::int32_t height) {
-    int t = requested;
-    if (t <= 0) t = static_cast<int>(std::thread::hardware_concurrency());
-    if (t <= 0) t = 1;
-    return static_cast<int>(std::min<std::int64_t>(t, std::max<std::int32_t>(height, 1)));
+    return static_cast<int>(std::min<std::int64_t>(workerCount(requested), std::max<std::int32_t>(height, 1)));
 }
 
 // Reports a finished row to the caller.

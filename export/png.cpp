@@ -11,8 +11,8 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
+
+#include "workers.h"
 
 namespace {
 
@@ -340,30 +340,20 @@ private:
     z_stream z_{};
 };
 
-// Hands out bands one at a time to the workers (the calling thread is one of
-// them). A worker that fails stops the others; the first failure is rethrown.
+// Hands out bands one at a time to the workers. A worker that fails stops
+// the others; the first failure is rethrown.
 template <class BandFn>
 void forEachBand(int threads, std::size_t bands, const BandFn& deflateBands) {
     std::atomic<std::size_t> next{0};
     std::vector<std::exception_ptr> errors(static_cast<std::size_t>(threads));
-    auto work = [&](int worker) {
+    runWorkers(threads, [&](int worker) {
         try {
             deflateBands(next);
         } catch (...) {
             errors[static_cast<std::size_t>(worker)] = std::current_exception();
             next.store(bands);
         }
-    };
-    std::vector<std::thread> pool;
-    try {
-        pool.reserve(static_cast<std::size_t>(threads - 1));
-        for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for: the ones running share all bands.
-    } catch (const std::bad_alloc&) {
-    }
-    work(0);
-    for (auto& th : pool) th.join();
+    });
     for (auto& e : errors)
         if (e) std::rethrow_exception(e);
 }
@@ -416,8 +406,8 @@ std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t wi
     const std::size_t bands = (h + bandRows - 1) / bandRows;
     std::vector<std::vector<std::uint8_t>> deflated(bands);
     std::vector<uLong> adlers(bands);
-    int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
-    threads = static_cast<int>(std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), 1, bands));
+    const int threads =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(workerCount(options.threads)), bands));
     forEachBand(threads, bands, [&](std::atomic<std::size_t>& next) {
         BandDeflater deflater(img, options);
         for (std::size_t b; (b = next.fetch_add(1)) < bands;) {

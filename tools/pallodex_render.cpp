@@ -26,6 +26,7 @@
 #include "pattern_settings.h"
 #include "render.h"
 #include "settings_file.h"
+#include "workers.h"
 
 namespace {
 
@@ -226,11 +227,6 @@ bool writeAllToStdout(const void* data, std::size_t size) {
     return true;
 }
 
-int threadCount(int requested) {
-    const int t = requested > 0 ? requested : static_cast<int>(std::thread::hardware_concurrency());
-    return std::max(t, 1);
-}
-
 // A large buffer whose pages are not zeroed by the program (the kernel
 // zeroes them anyway) and are 2 MiB pages where the system allows them: with
 // 4 KiB pages, the first touch of each costs a fault and the free at exit
@@ -327,21 +323,16 @@ Encoded encodeBmpInParallel(const Options& o, const std::uint32_t* pixels) {
     writeBmpHeader(e.bmp->get(), s.bmpw, s.bmph, o.bits);
     const std::int64_t pixelCount = static_cast<std::int64_t>(s.bmpw) * s.bmph;
     const int bands = static_cast<int>(std::min<std::int64_t>(
-        {threadCount(o.threads), s.bmph, std::max<std::int64_t>(pixelCount / 65536, 1)}));
+        {workerCount(o.threads), s.bmph, std::max<std::int64_t>(pixelCount / 65536, 1)}));
     auto encodeBand = [&](int band) {
         const std::int32_t y0 = static_cast<std::int32_t>(static_cast<std::int64_t>(s.bmph) * band / bands);
         const std::int32_t y1 = static_cast<std::int32_t>(static_cast<std::int64_t>(s.bmph) * (band + 1) / bands);
         encodeBmpRows(pixels, s.bmpw, s.bmph, o.bits, y0, y1, e.bmp->get());
     };
-    std::vector<std::thread> helpers;
-    try {
-        for (int band = 1; band < bands; ++band) helpers.emplace_back(encodeBand, band);
-    } catch (const std::system_error&) {
-        // Bands without a thread are encoded below.
-    }
-    encodeBand(0);
-    for (int band = static_cast<int>(helpers.size()) + 1; band < bands; ++band) encodeBand(band);
-    for (auto& t : helpers) t.join();
+    std::atomic<int> next{0};
+    runWorkers(bands, [&](int) {
+        for (int band; (band = next.fetch_add(1)) < bands;) encodeBand(band);
+    });
     return e;
 }
 

@@ -1,0 +1,33 @@
+// Running one piece of work on several threads, the calling thread among
+// them; shared by the renderer, the PNG encoder and pallodex-render.
+#pragma once
+
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// The number of workers for a request: 0 (or less) means every hardware
+// thread; never fewer than 1.
+inline int workerCount(int requested) {
+    const int t = requested > 0 ? requested : static_cast<int>(std::thread::hardware_concurrency());
+    return t > 0 ? t : 1;
+}
+
+// Runs work(worker) on `threads` workers, the calling thread being worker 0,
+// and returns when all have returned. If the system refuses to start a
+// thread, fewer workers run: work must take its items from a shared counter
+// rather than count on a share per worker.
+template <class Work>
+void runWorkers(int threads, const Work& work) {
+    std::vector<std::thread> pool;
+    try {
+        pool.reserve(static_cast<std::size_t>(threads > 1 ? threads - 1 : 0));
+        for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: the ones running share all the work.
+    } catch (const std::bad_alloc&) {
+    }
+    work(0);
+    for (auto& th : pool) th.join();
+}
