@@ -241,6 +241,9 @@ struct Supersampler::Impl {
     std::uint32_t columnPhase(std::int32_t x) const {
         return static_cast<std::uint32_t>(i32::mul(i32::sub(x, s->basex), n)) & 15u;
     }
+    // Column x's entries for every channel, into the worker's scratch space
+    // (to count them) or into the cache; the length is kept either way.
+    void encodeColumnOf(Worker& w, std::int32_t x, bool intoCache);
 };
 
 // One channel's state for the current pixel row.
@@ -445,17 +448,7 @@ std::int32_t Supersampler::cachedColumns() const { return impl_->counting ? 0 : 
 
 bool Supersampler::countingNeeded() const { return impl_->counting; }
 
-void Supersampler::countColumn(Worker& w, std::int32_t x) {
-    Impl& p = *impl_;
-    std::int32_t* const u[3] = {w.u[0].data(), w.u[1].data(), w.u[2].data()};
-    p.columnWaves(x, u);
-    const std::size_t col = static_cast<std::size_t>(x);
-    for (int c = 0; c < 3; ++c) {
-        ChannelPlan& ch = p.channel[c];
-        ch.length[col] =
-            p.encodeColumn(ch, u[c], p.columnPhase(x), w, w.entries[c].data(), ch.umin[col], ch.umax[col]);
-    }
-}
+void Supersampler::countColumn(Worker& w, std::int32_t x) { impl_->encodeColumnOf(w, x, false); }
 
 void Supersampler::layOut() {
     Impl& p = *impl_;
@@ -487,15 +480,16 @@ void Supersampler::columnsReady() {
     }
 }
 
-void Supersampler::prepareColumn(Worker& w, std::int32_t x) {
-    Impl& p = *impl_;
+void Supersampler::prepareColumn(Worker& w, std::int32_t x) { impl_->encodeColumnOf(w, x, true); }
+
+void Supersampler::Impl::encodeColumnOf(Worker& w, std::int32_t x, bool intoCache) {
     std::int32_t* const u[3] = {w.u[0].data(), w.u[1].data(), w.u[2].data()};
-    p.columnWaves(x, u);
+    columnWaves(x, u);
     const std::size_t col = static_cast<std::size_t>(x);
     for (int c = 0; c < 3; ++c) {
-        ChannelPlan& ch = p.channel[c];
-        ch.length[col] =
-            p.encodeColumn(ch, u[c], p.columnPhase(x), w, ch.entries.get() + ch.offset[col], ch.umin[col], ch.umax[col]);
+        ChannelPlan& ch = channel[c];
+        std::uint32_t* out = intoCache ? ch.entries.get() + ch.offset[col] : w.entries[c].data();
+        ch.length[col] = encodeColumn(ch, u[c], columnPhase(x), w, out, ch.umin[col], ch.umax[col]);
     }
 }
 
