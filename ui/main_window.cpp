@@ -195,6 +195,7 @@ void onRendered(HWND hwnd) {
     if (!g_renderer->take(result)) return;  // superseded after it was posted
     if (!result.pixels.empty() && g_surface.fill(result.settings, std::move(result.pixels))) {
         g_renderStopped = false;
+        g_renderer->recycle(std::move(result.pixels));
     } else {
         // No memory for the image or its bitmap: the window shows its
         // background and says the render stopped.

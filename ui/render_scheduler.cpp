@@ -21,6 +21,7 @@ struct RenderScheduler::Shared {
     std::uint64_t latest = 0;  // newest ticket handed out (or voided by cancel)
     std::optional<Result> pending;
     std::optional<Result> done;
+    std::vector<std::uint32_t> spare;  // a buffer to render into, from recycle
     std::uint64_t running = 0;  // ticket being rendered, 0 when idle
     PatternSettings runningSettings;
     std::int32_t runningRows = 0;
@@ -47,6 +48,7 @@ void RenderScheduler::Shared::work() {
         runningRows = job.settings.bmph;
         rowsDone.store(0, std::memory_order_relaxed);
         stop.store(false, std::memory_order_relaxed);
+        job.pixels.swap(spare);
         lock.unlock();
 
         bool complete = false;
@@ -66,7 +68,10 @@ void RenderScheduler::Shared::work() {
 
         lock.lock();
         running = 0;
-        if (!complete || job.ticket != latest) continue;
+        if (!complete || job.ticket != latest) {
+            if (spare.empty()) spare.swap(job.pixels);
+            continue;
+        }
         done = std::move(job);
         lock.unlock();
         finished();
@@ -118,6 +123,11 @@ bool RenderScheduler::take(Result& out) {
     if (newest) out = std::move(*shared_->done);
     shared_->done.reset();
     return newest;
+}
+
+void RenderScheduler::recycle(std::vector<std::uint32_t>&& pixels) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->spare = std::move(pixels);
 }
 
 RenderScheduler::Status RenderScheduler::status() const {

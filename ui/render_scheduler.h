@@ -48,6 +48,10 @@ public:
     // Moves the newest request's finished image into out. False when there is
     // none: not finished yet, or superseded before it could be taken.
     bool take(Result& out);
+    // Hands a taken image's buffer back for the next render to fill, which
+    // then needs neither fresh memory nor zeroing it (whatever it holds is
+    // overwritten).
+    void recycle(std::vector<std::uint32_t>&& pixels);
     Status status() const;
 
     // Cancels everything and waits up to timeout for the worker to end. A

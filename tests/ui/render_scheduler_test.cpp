@@ -67,6 +67,15 @@ PatternSettings slow() {
     return s;
 }
 
+// A small picture of many rows.
+PatternSettings slowRows(int basey) {
+    PatternSettings s = small(0);
+    s.bmpw = 7;
+    s.bmph = 300;
+    s.basey = basey;
+    return s;
+}
+
 bool waitUntilRendering(const RenderScheduler& r) {
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -92,6 +101,18 @@ TEST(RenderScheduler, DeliversTheSameImageAsASynchronousRender) {
     EXPECT_EQ(result.pixels, renderImage(s));
     EXPECT_FALSE(r.status().busy);
     EXPECT_FALSE(r.take(result)) << "an image is taken once";
+
+    // A buffer handed back, full of an old picture (here junk), of another
+    // size: the next image is still exactly the synchronous one.
+    for (const PatternSettings& next : {small(4), slowRows(8), small(5)}) {
+        result.pixels.assign(result.pixels.size() + 13, 0xDEADBEEFu);
+        r.recycle(std::move(result.pixels));
+        const int before = finished.count();
+        r.request(next);
+        ASSERT_TRUE(finished.waitFor(before + 1));
+        ASSERT_TRUE(r.take(result));
+        EXPECT_EQ(result.pixels, renderImage(next));
+    }
 }
 
 TEST(RenderScheduler, ASupersededRenderNeverReachesTheWindow) {

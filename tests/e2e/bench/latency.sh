@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # What the user waits for in the program under Wine, measured from a second
-# process: key press -> new image on screen (1024 x 1024, accuracy 1, and
-# 2048 x 2048 at accuracy 1 and 4), and how quickly the window answers a
-# message while a render of hours runs. Prints figures; checks nothing.
+# process: key press -> new image on screen (1024 x 1024 at accuracy 1, and
+# 2048 x 2048 at accuracy 1, 4, 16 and 64), and how quickly the window
+# answers a message while a render of hours runs. Prints figures; checks
+# nothing.
 # Run by `make bench-win32`.
 #   tests/e2e/bench/latency.sh [PREFIX EXE RENDER]
 set -uo pipefail
@@ -28,6 +29,8 @@ key_latency() {
 key_latency 1024 1024 1
 key_latency 2048 2048 1
 key_latency 2048 2048 4
+key_latency 2048 2048 16
+key_latency 2048 2048 64
 
 printf 'bmpw=2048\r\nbmph=2048\r\naccuracy=100000\r\n' >"$ini"
 px_start

@@ -272,6 +272,9 @@ int latency(const wchar_t* title, int x, int y, int n) {
                 t = nowMs() - t0;
                 break;
             }
+            // Polling flat out would take a core (and the X server another)
+            // from the program being measured.
+            Sleep(1);
         }
         if (t < 0) {
             ReleaseDC(nullptr, screen);
