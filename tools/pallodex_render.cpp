@@ -21,8 +21,9 @@
 #include <vector>
 
 #include "bmp.h"
-#include "png.h"
 #include "file_system.h"
+#include "image_file.h"
+#include "png.h"
 #include "pattern_settings.h"
 #include "render.h"
 #include "settings_file.h"
@@ -78,9 +79,9 @@ struct Options {
     PatternSettings settings;
     std::string settingsFile;           // empty: none; "-": standard input
     std::vector<std::string> setLines;  // applied after the settings file, in order
-    int bits = 24;
+    int bits = 24;  // --bits, for BMP
     bool bitsGiven = false;
-    enum Format { Bmp, Png } format = Bmp;
+    ImageFormat format = ImageFormat::Bmp24;
     std::string formatName;  // empty: from the output's extension
     int threads = 0;
     std::string output = "pallodex.bmp";  // "-": standard output
@@ -147,13 +148,12 @@ Options parseArguments(int argc, char** argv) {
         const std::size_t dot = o.output.rfind('.');
         std::string extension = dot == std::string::npos ? "" : o.output.substr(dot + 1);
         for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        o.format = extension == "png" ? Options::Png : Options::Bmp;
-    } else {
-        o.format = o.formatName == "png" ? Options::Png : Options::Bmp;
+        o.formatName = extension == "png" ? "png" : "bmp";
     }
     // A PNG always holds every colour, as a palette when there are at most
     // 256; an 8-bit request there would be a promise not kept.
-    if (o.format == Options::Png && o.bitsGiven) usageError("--bits applies to BMP output only, not to PNG");
+    if (o.formatName == "png" && o.bitsGiven) usageError("--bits applies to BMP output only, not to PNG");
+    o.format = o.formatName == "png" ? ImageFormat::Png : o.bits == 8 ? ImageFormat::Bmp8 : ImageFormat::Bmp24;
     return o;
 }
 
@@ -337,7 +337,7 @@ Encoded encodeBmpInParallel(const Options& o, const std::uint32_t* pixels) {
 }
 
 Encoded encodePicture(const Options& o, const std::uint32_t* pixels) {
-    if (o.format == Options::Bmp) return encodeBmpInParallel(o, pixels);
+    if (o.format != ImageFormat::Png) return encodeBmpInParallel(o, pixels);
     Encoded e;
     PngOptions options;
     options.threads = o.threads;
