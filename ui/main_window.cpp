@@ -60,7 +60,7 @@ History g_history;
 // Set when Esc stopped a render with no image to fall back on; the title says
 // so until an image arrives.
 bool g_renderStopped = false;
-bool g_busyCursor = false;  // the background-busy cursor is showing
+bool g_busyCursor = false;  // a busy pointer is due over the client area
 std::string g_shownTitle;
 
 // An export command that waits for the image of the current settings.
