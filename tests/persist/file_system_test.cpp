@@ -69,18 +69,11 @@ TEST(WriteFile, HardLinkedFileSurvivesAFullDisk) {
     // the new ones do not fit.
     const std::string dir = testutil::scratchDir();
     ASSERT_EQ(testutil::run("printf old > a && ln a b", dir).exitCode, 0);
-    rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string error;
-    const fsys::WriteResult result =
-        fsys::writeFile(dir + "/a", [](std::FILE* f) { return std::fputs(std::string(1000, 'z').c_str(), f) >= 0; },
-                        &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    const fsys::WriteResult result = testutil::withFullDiskAfter(100, [&] {
+        return fsys::writeFile(
+            dir + "/a", [](std::FILE* f) { return std::fputs(std::string(1000, 'z').c_str(), f) >= 0; }, &error);
+    });
     EXPECT_EQ(result, fsys::WriteResult::Failed);
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(testutil::readFile(dir + "/a"), "old");

@@ -597,15 +597,8 @@ TEST_F(SettingsFile, SaveOnAFullDiskKeepsTheOldFile) {
     const std::string path = dir_ + "/pallodex.ini";
     const std::string old = "base_r=42\r\n";
     testutil::writeFile(path, old);
-    rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const SaveResult result = saveSettingsFile(PatternSettings(), path.c_str(), &extras_);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    const SaveResult result =
+        testutil::withFullDiskAfter(100, [&] { return saveSettingsFile(PatternSettings(), path.c_str(), &extras_); });
     EXPECT_EQ(result, SaveResult::Failed);
     EXPECT_EQ(testutil::readFile(path), old);
     EXPECT_EQ(testutil::listDir(dir_), std::vector<std::string>{"pallodex.ini"});

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -76,6 +78,23 @@ inline RunResult run(const std::string& commandLine, const std::string& workDir)
     std::remove(outFile.c_str());
     std::remove(errFile.c_str());
     return r;
+}
+
+// Runs f with writes past `bytes` failing as they do on a full disk (a file
+// size limit, with SIGXFSZ ignored so the write reports EFBIG instead of
+// ending the test), and returns what f returns.
+template <class F>
+auto withFullDiskAfter(rlim_t bytes, const F& f) {
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const auto result = f();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    return result;
 }
 
 inline std::size_t countLines(const std::string& text) {
