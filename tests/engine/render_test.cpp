@@ -10,6 +10,7 @@
 #include "hue.h"
 #include "render.h"
 #include "render_fast.h"
+#include "tile_measure.h"
 
 namespace {
 
@@ -221,4 +222,21 @@ TEST(Render, CancelStopsLongRendersPromptly) {
         // for a loaded machine and the sanitizers.
         EXPECT_LT(waited, 5.0) << c.what;
     }
+}
+
+TEST(TileMeasure, TellsSeamsFlatnessAndNoise) {
+    PatternSettings s;  // the default ramps: a hard edge where copies meet
+    TileMeasure m = measureTile(renderImage(s).data(), s.bmpw, s.bmph);
+    EXPECT_TRUE(m.columns.seam());
+    EXPECT_TRUE(m.rows.seam());
+    EXPECT_FALSE(m.flat());
+    s.pat_x = s.pat_y = WaveTriangleHalf;  // two slopes that meet at the border
+    s.basew = s.baseh = -64;
+    m = measureTile(renderImage(s).data(), s.bmpw, s.bmph);
+    EXPECT_TRUE(m.seamless()) << m.columns.wrap << " " << m.columns.sharpest;
+    EXPECT_FALSE(m.flat() || m.noise());
+    std::vector<std::uint32_t> px(32 * 16);
+    for (std::size_t i = 0; i < px.size(); ++i) px[i] = (i + i / 32) % 2 ? 0xFFFFFFu : 0;
+    m = measureTile(px.data(), 32, 16);
+    EXPECT_TRUE(m.flat() && m.noise() && m.seamless());
 }
