@@ -12,7 +12,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 NATIVE := build/native
 CMAKE_BUILD = cmake --build --preset $(1) -j $(JOBS)
 
-.PHONY: deps deps-wine deps-fuzz build build-native build-win32 build-sanitize build-fuzz test fuzz render run clean
+.PHONY: deps deps-wine deps-fuzz build build-native build-win32 build-win64 build-runnable build-sanitize build-fuzz test fuzz render run clean
 
 deps:
 	scripts/deps.sh build
@@ -33,6 +33,19 @@ build-win32: deps
 	cmake --preset win32 >/dev/null
 	$(call CMAKE_BUILD,win32)
 
+# The 64-bit build of the program serves machines whose Wine runs only 64-bit
+# programs (scripts/env.sh, pallodex_wine_bits): the tests and `make run` use
+# it there in place of the 32-bit one.
+build-win64: deps-wine
+	cmake --preset win64 >/dev/null
+	$(call CMAKE_BUILD,win64)
+
+# Builds the Windows program that this machine's Wine can run, if it is not
+# the 32-bit one that `build` makes anyway.
+WINE_BITS = $(shell bash -c '. scripts/env.sh && pallodex_wine_bits')
+build-runnable: deps-wine
+	@if [ "$(WINE_BITS)" = 64 ]; then $(MAKE) --no-print-directory build-win64; fi
+
 build-sanitize: deps
 	cmake --preset sanitize >/dev/null
 	$(call CMAKE_BUILD,sanitize)
@@ -41,7 +54,7 @@ build-fuzz: deps-fuzz
 	cmake --preset fuzz >/dev/null
 	$(call CMAKE_BUILD,fuzz)
 
-test: build build-sanitize build-fuzz deps-wine
+test: build build-sanitize build-fuzz deps-wine build-runnable
 	ctest --preset native -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --preset sanitize -j $(JOBS)
@@ -62,7 +75,7 @@ fuzz: build-fuzz
 	  if [ $$rc -ne 0 ]; then tail -n 40 build/fuzz/$$t.log; exit 1; fi; \
 	done
 
-run: deps-wine build-win32
+run: deps-wine build-win32 build-runnable
 	scripts/run-pallodex.sh
 
 render: build-native
@@ -73,7 +86,7 @@ render: build-native
 bench: build-native
 	$(NATIVE)/render-bench
 
-bench-win32: deps-wine build-win32 build-native
+bench-win32: deps-wine build-win32 build-native build-runnable
 	scripts/bench-win32.sh
 
 clean:

@@ -6,9 +6,10 @@
 # the window answers during a long render).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe=$root/build/win32/surface-bench.exe
-[ -f "$exe" ] || { echo "bench-win32.sh: $exe is missing (make build-win32)" >&2; exit 1; }
 source "$root/scripts/env.sh"
+win=$root/build/$(pallodex_windows_build)
+exe=$win/surface-bench.exe
+[ -f "$exe" ] || { echo "bench-win32.sh: $exe is missing (make build-win32)" >&2; exit 1; }
 pallodex_wine_env "$root/build/wineprefix-bench"
 
 # One prefix per display: the inner script creates the prefix if needed, runs
@@ -27,5 +28,5 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   exit $rc
 ' bench "$exe"
 
-"$root/tests/e2e/bench/latency.sh" "$root/build/wineprefix-latency" "$root/build/win32/pallodex.exe" \
+"$root/tests/e2e/bench/latency.sh" "$root/build/wineprefix-latency" "$win/pallodex.exe" \
   "$root/build/native/pallodex-render"

@@ -4,11 +4,12 @@
 # under build/ (where pallodex.ini is read and written).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe=$root/build/win32/pallodex.exe
+source "$root/scripts/env.sh"
+exe=$root/build/$(pallodex_windows_build)/pallodex.exe
 start=$root/build/run
 
 if [ ! -f "$exe" ]; then
-  echo "run-pallodex.sh: $exe is missing (make build-win32)" >&2
+  echo "run-pallodex.sh: $exe is missing (make build)" >&2
   exit 1
 fi
 if [ -z "${DISPLAY:-}" ]; then
@@ -16,7 +17,6 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 
-source "$root/scripts/env.sh"
 pallodex_wine_env "$root/build/wine-run"
 
 mkdir -p "$start"

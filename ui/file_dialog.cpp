@@ -5,7 +5,7 @@
 #include "file_system.h"
 
 // The sizes a 32-bit program hands to Windows in the cbSize-style fields.
-static_assert(sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA with the Windows 2000 fields");
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA with the Windows 2000 fields");
 
 void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* fileName, const char* defaultExtension) {
     const std::string dir = fsys::currentDirectory();

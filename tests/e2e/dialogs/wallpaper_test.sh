@@ -72,7 +72,7 @@ e2e_wait_exit "$PX_PID" 15 || e2e_fail "the program and its desktop did not end"
 # APPDATA naming a file: the folder cannot be made.
 cp "$folder/wallpaper.bmp" "$A/kept.bmp"
 : >"$PX_START/not-a-folder"
-(cd "$PX_START" && exec wine cmd /c "set APPDATA=$(e2e_winpath "$PX_START/not-a-folder")&& $(e2e_winpath "$PX_EXE")" \
+(cd "$PX_START" && exec wine cmd /c "set APPDATA=$(e2e_winpath "$PX_START/not-a-folder")&& $(e2e_winpath "$(e2e_windows_exe "$PX_EXE")")" \
     {E2E_LOCK_FD}>&-) >"$A/cmd.log" 2>&1 &
 PX_PID=$!
 E2E_PIDS+=("$PX_PID")

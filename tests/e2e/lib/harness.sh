@@ -93,7 +93,7 @@ e2e_winpath() {
 e2e_setup_deps() {
     local p
     "$E2E_REPO/scripts/deps.sh" wine >&2 || return 1
-    for p in wine wineserver wineboot Xvfb xdotool xclip import compare convert i686-w64-mingw32-g++-posix; do
+    for p in wine wineserver wineboot Xvfb xdotool xclip import compare convert "$(_e2e_cxx)"; do
         command -v "$p" >/dev/null || { e2e_log "missing command: $p"; return 1; }
     done
 }
@@ -246,12 +246,27 @@ e2e_pass() {
     exit 0
 }
 
+# The Windows compiler for this machine's Wine (see pallodex_wine_bits).
+_e2e_cxx() {
+    if [[ $(pallodex_wine_bits) == 64 ]]; then echo x86_64-w64-mingw32-g++-posix; else echo i686-w64-mingw32-g++-posix; fi
+}
+
+# e2e_windows_exe PATH : the program to start for PATH. Where Wine runs only
+# 64-bit programs, build/win32/X.exe stands for the 64-bit build/win64/X.exe
+# of the same sources.
+e2e_windows_exe() {
+    local exe=$1
+    [[ $exe == /* ]] || exe="$PWD/$exe"
+    [[ $(pallodex_wine_bits) == 64 ]] && exe=${exe/\/build\/win32\//\/build\/win64\/}
+    echo "$exe"
+}
+
 # e2e_build_helper : compiles tools/e2ehelp.cpp when missing or stale.
 e2e_build_helper() {
     local src="$E2E_DIR/tools/e2ehelp.cpp"
     E2E_HELPER="$E2E_WORK/e2ehelp.exe"
     [[ -x $E2E_HELPER && $E2E_HELPER -nt $src ]] && return 0
-    i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -municode -static \
+    "$(_e2e_cxx)" -std=c++17 -O2 -Wall -Wextra -municode -static \
         -o "$E2E_HELPER.tmp" "$src" -lversion -lgdi32 && mv "$E2E_HELPER.tmp" "$E2E_HELPER"
 }
 
@@ -263,8 +278,9 @@ e2e_build_helper() {
 # in E2E_LOG ($E2E_ARTIFACTS/<exe>.<n>.log). Call it directly, not in $(...),
 # so the program stays this shell's child and its exit code can be read.
 e2e_start() {
-    local exe=$1 dir=$2; shift 2
-    [[ $exe == /* ]] || exe="$PWD/$exe"
+    local exe dir=$2
+    exe=$(e2e_windows_exe "$1")
+    shift 2
     [[ -f $exe ]] || e2e_fail "no such program: $exe"
     E2E_STARTS=$((E2E_STARTS + 1))
     E2E_LOG="$E2E_ARTIFACTS/$(basename "$exe").$E2E_STARTS.log"
@@ -280,8 +296,8 @@ e2e_start() {
 # second after the program. The helper runs on the default desktop and does
 # not see windows inside this one.
 e2e_start_desktop() {
-    local name=$1 size=$2 exe=$3 dir=$4
-    [[ $exe == /* ]] || exe="$PWD/$exe"
+    local name=$1 size=$2 exe dir=$4
+    exe=$(e2e_windows_exe "$3")
     [[ -f $exe ]] || e2e_fail "no such program: $exe"
     E2E_STARTS=$((E2E_STARTS + 1))
     E2E_LOG="$E2E_ARTIFACTS/$(basename "$exe").$E2E_STARTS.log"
