@@ -6,7 +6,7 @@
 
 # Packages by task (scripts/deps.sh GROUP...).
 PALLODEX_PACKAGES_build=(g++ make cmake libgtest-dev libbenchmark-dev g++-mingw-w64-i686 zlib1g-dev
-                         libz-mingw-w64-dev imagemagick pngcheck)
+                         libz-mingw-w64-dev imagemagick pngcheck zip unzip)
 PALLODEX_PACKAGES_wine=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool xclip fonts-ipafont-gothic locales
                         imagemagick)
 PALLODEX_PACKAGES_fuzz=(clang)
