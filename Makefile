@@ -91,3 +91,12 @@ bench-win32: deps-wine build-win32 build-native build-runnable
 
 clean:
 	rm -rf build
+
+# The showcase: every preset tiled 2x2 into docs/gallery/ with the README's
+# gallery section; the download archive build/dist/pallodex-VERSION.zip.
+.PHONY: gallery dist
+gallery: build-native
+	scripts/gallery.sh $(NATIVE)/pallodex-render
+
+dist: build-win32
+	scripts/dist.sh build/dist build/win32/pallodex.exe

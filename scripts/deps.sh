@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those that are missing.
 #   scripts/deps.sh build   compilers, CMake, GoogleTest, Google Benchmark, zlib (native and MinGW-w64),
-#                           ImageMagick and pngcheck
+#                           ImageMagick, pngcheck, zip and unzip
 #   scripts/deps.sh wine    Wine (32-bit), Xvfb, xdotool, Japanese fonts and locale
 #   scripts/deps.sh fuzz    clang and the libFuzzer runtime of its version
 set -euo pipefail

@@ -33,12 +33,15 @@ namespace {
 
 const char kUsage[] =
     "usage: pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... [-o OUT.bmp|OUT.png]\n"
-    "                       [--format bmp|png] [--bits 24|8] [--threads N] [--print-settings]\n"
+    "                       [--format bmp|png] [--bits 24|8] [--tile COLSxROWS] [--threads N]\n"
+    "                       [--print-settings]\n"
     "Renders a wallpaper from the parameters of SETTINGS_FILE (an info file, '-' for standard\n"
     "input; default: the default parameters), changed by each --set, into a picture file\n"
     "(default pallodex.bmp; '-o -' writes to standard output). The format follows the output's\n"
     "extension (.png: PNG, anything else: BMP) unless --format says otherwise; --bits chooses\n"
     "24-bit or 8-bit BMP. KEY is a settings-file key, VALUE a decimal integer.\n"
+    "--tile repeats the picture COLS times across and ROWS times down (each 1 to 64, at most\n"
+    "16384 pixels each way), as the desktop shows it tiled.\n"
     "--print-settings prints the resulting settings file instead.\n";
 
 // A settings file holds 36 short lines; anything this large is something
@@ -46,6 +49,9 @@ const char kUsage[] =
 constexpr std::uint64_t kMaxSettingsBytes = 1 << 20;
 
 const char kStdio[] = "-";
+
+constexpr int kMaxTileCount = 64;
+constexpr std::int64_t kMaxTiledSide = 16384;
 
 [[noreturn]] void usageError(const std::string& message) {
     std::fprintf(stderr, "pallodex-render: %s\n", message.c_str());
@@ -75,6 +81,22 @@ bool parseInt32(const char* text, std::int32_t* out) {
     return true;
 }
 
+// "COLSxROWS", digits only on both sides, each 1..kMaxTileCount.
+bool parseTileCount(const std::string& text, int* columns, int* rows) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    const std::string parts[2] = {text.substr(0, x), text.substr(x + 1)};
+    int* outs[2] = {columns, rows};
+    for (int k = 0; k < 2; ++k) {
+        std::int32_t n;
+        if (parts[k].empty() || !std::isdigit(static_cast<unsigned char>(parts[k][0])) ||
+            !parseInt32(parts[k].c_str(), &n) || n < 1 || n > kMaxTileCount)
+            return false;
+        *outs[k] = n;
+    }
+    return true;
+}
+
 struct Options {
     PatternSettings settings;
     std::string settingsFile;           // empty: none; "-": standard input
@@ -84,6 +106,7 @@ struct Options {
     ImageFormat format = ImageFormat::Bmp24;
     std::string formatName;  // empty: from the output's extension
     int threads = 0;
+    int tileColumns = 1, tileRows = 1;  // --tile
     std::string output = "pallodex.bmp";  // "-": standard output
     bool printSettings = false;
 };
@@ -129,6 +152,11 @@ Options parseArguments(int argc, char** argv) {
             if (!parseInt32(v.c_str(), &n) || n < 1 || n > 1024)
                 usageError("--threads must be a whole number from 1 to 1024, not '" + v + "'");
             o.threads = n;
+        } else if (arg == "--tile") {
+            const std::string v = valueOf(i);
+            if (!parseTileCount(v, &o.tileColumns, &o.tileRows))
+                usageError("--tile takes COLSxROWS, each a whole number from 1 to " + std::to_string(kMaxTileCount) +
+                           ", not '" + v + "'");
         } else if (arg == "--print-settings") {
             o.printSettings = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -312,22 +340,27 @@ struct Encoded {
     std::size_t size = 0;
 };
 
+// The pixels to encode: the rendered image, or its tiled copy.
+struct Picture {
+    const std::uint32_t* pixels;
+    std::int32_t width, height;
+};
+
 // Bands of rows on every thread: a large image takes as long to encode on
 // one thread as to render on all of them.
-Encoded encodeBmpInParallel(const Options& o, const std::uint32_t* pixels) {
-    const PatternSettings& s = o.settings;
+Encoded encodeBmpInParallel(const Options& o, const Picture& p) {
     Encoded e;
-    e.size = bmpFileSize(s.bmpw, s.bmph, o.bits);
+    e.size = bmpFileSize(p.width, p.height, o.bits);
     e.bmp = std::make_unique<BigBuffer<std::uint8_t>>(e.size);  // every byte is written below
     e.data = e.bmp->get();
-    writeBmpHeader(e.bmp->get(), s.bmpw, s.bmph, o.bits);
-    const std::int64_t pixelCount = static_cast<std::int64_t>(s.bmpw) * s.bmph;
+    writeBmpHeader(e.bmp->get(), p.width, p.height, o.bits);
+    const std::int64_t pixelCount = static_cast<std::int64_t>(p.width) * p.height;
     const int bands = static_cast<int>(std::min<std::int64_t>(
-        {workerCount(o.threads), s.bmph, std::max<std::int64_t>(pixelCount / 65536, 1)}));
+        {workerCount(o.threads), p.height, std::max<std::int64_t>(pixelCount / 65536, 1)}));
     auto encodeBand = [&](int band) {
-        const std::int32_t y0 = static_cast<std::int32_t>(static_cast<std::int64_t>(s.bmph) * band / bands);
-        const std::int32_t y1 = static_cast<std::int32_t>(static_cast<std::int64_t>(s.bmph) * (band + 1) / bands);
-        encodeBmpRows(pixels, s.bmpw, s.bmph, o.bits, y0, y1, e.bmp->get());
+        const std::int32_t y0 = static_cast<std::int32_t>(static_cast<std::int64_t>(p.height) * band / bands);
+        const std::int32_t y1 = static_cast<std::int32_t>(static_cast<std::int64_t>(p.height) * (band + 1) / bands);
+        encodeBmpRows(p.pixels, p.width, p.height, o.bits, y0, y1, e.bmp->get());
     };
     std::atomic<int> next{0};
     runWorkers(bands, [&](int) {
@@ -336,15 +369,40 @@ Encoded encodeBmpInParallel(const Options& o, const std::uint32_t* pixels) {
     return e;
 }
 
-Encoded encodePicture(const Options& o, const std::uint32_t* pixels) {
-    if (o.format != ImageFormat::Png) return encodeBmpInParallel(o, pixels);
+Encoded encodePicture(const Options& o, const Picture& p) {
+    if (o.format != ImageFormat::Png) return encodeBmpInParallel(o, p);
     Encoded e;
     PngOptions options;
     options.threads = o.threads;
-    e.png = encodePng(pixels, o.settings.bmpw, o.settings.bmph, options);
+    e.png = encodePng(p.pixels, p.width, p.height, options);
     e.data = e.png.data();
     e.size = e.png.size();
     return e;
+}
+
+// Refused before anything is rendered: the tiled picture is held whole in
+// memory, and a desktop has no use for more.
+void checkTiledSize(const Options& o) {
+    const std::int64_t w = static_cast<std::int64_t>(o.settings.bmpw) * o.tileColumns;
+    const std::int64_t h = static_cast<std::int64_t>(o.settings.bmph) * o.tileRows;
+    if (w > kMaxTiledSide || h > kMaxTiledSide)
+        usageError("--tile " + std::to_string(o.tileColumns) + "x" + std::to_string(o.tileRows) + " of a " +
+                   std::to_string(o.settings.bmpw) + "x" + std::to_string(o.settings.bmph) + " image makes " +
+                   std::to_string(w) + "x" + std::to_string(h) + " pixels; at most " + std::to_string(kMaxTiledSide) +
+                   " each way");
+}
+
+// The image repeated as the desktop tiles it: the copy starts with a whole
+// tile at the top left.
+std::unique_ptr<BigBuffer<std::uint32_t>> tile(const Options& o, const std::uint32_t* image) {
+    const std::size_t w = static_cast<std::size_t>(o.settings.bmpw), h = static_cast<std::size_t>(o.settings.bmph);
+    const std::size_t outW = w * static_cast<std::size_t>(o.tileColumns);
+    auto out = std::make_unique<BigBuffer<std::uint32_t>>(outW * h * static_cast<std::size_t>(o.tileRows));
+    for (std::size_t y = 0; y < h * static_cast<std::size_t>(o.tileRows); ++y) {
+        std::uint32_t* row = out->get() + y * outW;
+        for (int c = 0; c < o.tileColumns; ++c) std::memcpy(row + c * w, image + (y % h) * w, w * sizeof *image);
+    }
+    return out;
 }
 
 int run(int argc, char** argv) {
@@ -362,9 +420,13 @@ int run(int argc, char** argv) {
     if (o.output == kStdio && isatty(STDOUT_FILENO))
         usageError("will not write a picture to a terminal; redirect standard output or name a file with -o");
     refuseToOverwriteInput(o);
+    checkTiledSize(o);
 
     const auto pixels = renderWithProgress(o);
-    const Encoded picture = encodePicture(o, pixels->get());
+    std::unique_ptr<BigBuffer<std::uint32_t>> tiled;
+    if (o.tileColumns * o.tileRows > 1) tiled = tile(o, pixels->get());
+    const Encoded picture = encodePicture(o, {tiled ? tiled->get() : pixels->get(), o.settings.bmpw * o.tileColumns,
+                                              o.settings.bmph * o.tileRows});
     if (o.output == kStdio) {
         if (!writeAllToStdout(picture.data, picture.size))
             writeError(std::string("cannot write to standard output: ") + std::strerror(errno));

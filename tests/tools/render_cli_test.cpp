@@ -255,7 +255,9 @@ TEST(RenderCli, BadArgumentsAreOneLineErrorsWithExitTwo) {
     const std::string dir = testutil::scratchDir();
     for (const char* args : {"--frobnicate", "--set nokey=1", "--set base_r=12x", "--set base_r=", "--set base_r",
                              "--set base_r=2147483648", "--set hue=1.5", "--bits 16", "--bits", "-o", "stray",
-                             "--threads 0", "--set dir=/tmp", "--set flg_bit=1"}) {
+                             "--threads 0", "--set dir=/tmp", "--set flg_bit=1", "--tile", "--tile 0x1",
+                             "--tile 65x1", "--tile 2", "--tile 2x2x2", "--tile -1x2", "--tile 2X2",
+                             "--set bmpw=257 --tile 64x1", "--set bmph=2048 --tile 1x9"}) {
         auto r = testutil::run("'" + kExe + "' " + args, dir);
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
@@ -266,6 +268,32 @@ TEST(RenderCli, BadArgumentsAreOneLineErrorsWithExitTwo) {
     EXPECT_NE(r.err.find("nokey"), std::string::npos);
     r = testutil::run("'" + kExe + "' --bits 16", dir);
     EXPECT_NE(r.err.find("16"), std::string::npos);
+}
+
+TEST(RenderCli, TileRepeatsTheImageAcrossAndDown) {
+    // Odd sizes, both depths of BMP and PNG, up to the largest count.
+    const struct {
+        const char* args;
+        int columns, rows, bits;  // bits 0: PNG
+    } cases[] = {
+        {"--tile 1x1 -o t.bmp", 1, 1, 24}, {"--tile 3x2 -o t.bmp", 3, 2, 24}, {"--tile 2x5 --bits 8 -o t.bmp", 2, 5, 8},
+        {"--tile 4x1 -o t.png", 4, 1, 0},  {"--tile 64x64 -o t.png", 64, 64, 0},
+    };
+    const PatternSettings s = smallSettings();
+    std::vector<std::uint32_t> image(static_cast<std::size_t>(s.bmpw) * s.bmph);
+    renderReference(s, image.data());
+    for (const auto& c : cases) {
+        const int w = s.bmpw * c.columns, h = s.bmph * c.rows;
+        std::vector<std::uint32_t> tiled;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) tiled.push_back(image[(y % s.bmph) * s.bmpw + x % s.bmpw]);
+        const auto bytes = c.bits ? encodeBmp(tiled.data(), w, h, c.bits) : encodePng(tiled.data(), w, h);
+        const std::string dir = testutil::scratchDir();
+        const auto r = testutil::run("'" + kExe + "' " + kSmall + " " + c.args, dir);
+        ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
+        EXPECT_TRUE(testutil::readFile(dir + (c.bits ? "/t.bmp" : "/t.png")) == std::string(bytes.begin(), bytes.end()))
+            << c.args;
+    }
 }
 
 TEST(RenderCli, UnwritableOutputFailsWithoutLeavingFiles) {
