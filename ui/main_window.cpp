@@ -259,6 +259,23 @@ bool chooseInfoFile(HWND owner, bool forSaving) {
     return GetOpenFileNameA(&ofn) != 0;
 }
 
+// No settings file is anywhere near this size; a bigger file was chosen by
+// mistake and is not read to its end.
+constexpr std::uint64_t kInfoFileMaxBytes = 1 << 20;
+
+// Reads an info file as one undo step. A file that cannot be read or holds
+// no setting (a picture chosen by mistake) changes nothing and says so.
+void openInfoFile(HWND hwnd, const char* path) {
+    const ViewState before = currentView();
+    if (loadSettingsFile(g_settings, path, nullptr, nullptr, kInfoFileMaxBytes) != LoadResult::Loaded) {
+        showFileError(hwnd, "設定を読み込めませんでした。", path);
+        return;
+    }
+    g_history.record(before, currentView());
+    showImageOf(hwnd, g_settings);
+    invalidate(hwnd, false);
+}
+
 void showTrial(const PatternSettings& trial) { showImageOf(g_hWnd, trial); }
 
 void commandAbout(HWND hwnd) {
@@ -296,22 +313,16 @@ void commandTile(HWND hwnd) {
     invalidate(hwnd, true);
 }
 
+// An info file is the user's explicit choice: unlike the own pallodex.ini, a
+// read-only one is a failure to say, not a pin to respect.
 void commandSaveInfo(HWND hwnd) {
-    if (chooseInfoFile(hwnd, true)) saveSettingsFile(g_settings, g_infoFileName, nullptr);
+    if (!chooseInfoFile(hwnd, true)) return;
+    if (saveSettingsFile(g_settings, g_infoFileName, nullptr) != SaveResult::Written)
+        showFileError(hwnd, "情報を保存できませんでした。", g_infoFileName);
 }
 
 void commandLoadInfo(HWND hwnd) {
-    if (!chooseInfoFile(hwnd, false)) return;
-    const ViewState before = currentView();
-    // A file without a single setting (a picture chosen by mistake) must not
-    // wipe what the user has.
-    if (loadSettingsFile(g_settings, g_infoFileName, nullptr) == LoadResult::NoSettings) {
-        showError(hwnd, "設定を読み込めませんでした。");
-        return;
-    }
-    g_history.record(before, currentView());
-    showImageOf(hwnd, g_settings);
-    invalidate(hwnd, false);
+    if (chooseInfoFile(hwnd, false)) openInfoFile(hwnd, g_infoFileName);
 }
 
 struct Command {
