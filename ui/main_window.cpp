@@ -6,7 +6,9 @@
 // render runs. Every GDI object of the window (the image surface included)
 // is touched on this thread only.
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
+#include <shobjidl.h>
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +25,7 @@
 #include "render_scheduler.h"
 #include "resource.h"
 #include "settings_file.h"
+#include "shell_input.h"
 #include "surface.h"
 
 HINSTANCE g_hInst;
@@ -52,6 +55,12 @@ constexpr UINT kProgressTickMs = 50;
 constexpr auto kProgressDelay = std::chrono::milliseconds(150);
 // Quitting stops a running render; this long is it waited for.
 constexpr auto kQuitWait = std::chrono::milliseconds(100);
+
+// Registered "TaskbarButtonCreated": the taskbar button exists and takes
+// progress from now on.
+UINT g_taskbarButtonCreated = 0;
+ITaskbarList3* g_taskbar = nullptr;  // null where the taskbar offers none
+int g_taskbarPercent = -1;           // what the button shows; -1 no progress
 
 char g_title[100];
 char g_className[100];
@@ -93,6 +102,35 @@ void refreshCursor(HWND hwnd) {
                  MAKELPARAM(SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), WM_MOUSEMOVE));
 }
 
+// percent < 0 clears the button's progress.
+void showTaskbarProgress(HWND hwnd, int percent) {
+    if (!g_taskbar || percent == g_taskbarPercent) return;
+    g_taskbarPercent = percent;
+    if (percent < 0)
+        g_taskbar->SetProgressState(hwnd, TBPF_NOPROGRESS);
+    else
+        g_taskbar->SetProgressValue(hwnd, static_cast<ULONGLONG>(percent), 100);
+}
+
+void updateRenderState(HWND hwnd);
+
+// The button is made anew when Explorer restarts: the old interface is let go.
+void onTaskbarButtonCreated(HWND hwnd) {
+    if (g_taskbar) g_taskbar->Release();
+    g_taskbar = nullptr;
+    g_taskbarPercent = -1;
+    ITaskbarList3* taskbar = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                reinterpret_cast<void**>(&taskbar))))
+        return;
+    if (FAILED(taskbar->HrInit())) {
+        taskbar->Release();
+        return;
+    }
+    g_taskbar = taskbar;
+    updateRenderState(hwnd);
+}
+
 // Title and cursor after the render state changed, and on every timer tick
 // while a render runs: progress once the render has taken a moment.
 void updateRenderState(HWND hwnd) {
@@ -103,11 +141,13 @@ void updateRenderState(HWND hwnd) {
         char text[160];
         std::snprintf(text, sizeof text, "%s ― 描画中 %d%%  (Escで中止)", g_title, percent);
         setTitle(hwnd, text);
+        showTaskbarProgress(hwnd, percent);
     } else if (!st.busy && g_renderStopped) {
         setTitle(hwnd, std::string(g_title) + " ― 中止");
     } else if (!st.busy) {
         setTitle(hwnd, g_title);
     }
+    if (!showProgress) showTaskbarProgress(hwnd, -1);
     if (!st.busy) KillTimer(hwnd, kProgressTimer);
     const bool busyCursor = showProgress || g_waitingExport != WaitingExport::None;
     if (busyCursor != g_busyCursor) {
@@ -276,6 +316,32 @@ void openInfoFile(HWND hwnd, const char* path) {
     invalidate(hwnd, false);
 }
 
+// A file from outside the program (its command line, a drop) opens as
+// 情報の読み込み would, and becomes the name its dialogs offer next.
+void openOutsideFile(HWND hwnd, const std::wstring& file) {
+    std::string path;
+    if (!toAnsiPath(file, &path)) {
+        showFileError(hwnd, "設定を読み込めませんでした。", path.c_str());
+        return;
+    }
+    openInfoFile(hwnd, path.c_str());
+    path.copy(g_infoFileName, path.size());
+    g_infoFileName[path.size()] = '\0';
+}
+
+void onDropFiles(HWND hwnd, HDROP drop) {
+    const std::wstring file = firstDroppedFile(drop);
+    DragFinish(drop);
+    if (file.empty()) return;
+    // Like 情報の読み込み, it waits while an export waits.
+    if (g_waitingExport != WaitingExport::None) {
+        MessageBeep(MB_OK);
+        return;
+    }
+    SetForegroundWindow(hwnd);
+    openOutsideFile(hwnd, file);
+}
+
 void showTrial(const PatternSettings& trial) { showImageOf(g_hWnd, trial); }
 
 void commandAbout(HWND hwnd) {
@@ -384,6 +450,7 @@ bool onCreate(HWND hwnd) {
     if (!g_surface.create(hwnd)) return false;
     g_renderer = std::make_unique<RenderScheduler>([hwnd] { PostMessageA(hwnd, kRenderedMessage, 0, 0); });
     updateTileCheck(hwnd);
+    DragAcceptFiles(hwnd, TRUE);
     // The first render runs while the window appears: a slow one never keeps
     // the user from the window, its menu, or quitting.
     showImageOf(hwnd, g_settings);
@@ -398,6 +465,8 @@ void onDestroy() {
     // worker that cannot stop in time is left to the end of the process.
     if (!g_renderer->shutdown(kQuitWait)) static_cast<void>(g_renderer.release());
     KillTimer(g_hWnd, kProgressTimer);
+    if (g_taskbar) g_taskbar->Release();
+    g_taskbar = nullptr;
     // The own file's dir line may have moved us; the file belongs in the
     // folder the program was started from.
     if (!g_startDir.empty()) fsys::setCurrentDirectory(g_startDir);
@@ -445,6 +514,17 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case kRenderedMessage:
         onRendered(hwnd);
         return 0;
+    case WM_DROPFILES:
+        onDropFiles(hwnd, reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_DPICHANGED: {
+        // The picture keeps one image pixel per screen pixel; only the frame
+        // takes the size Windows suggests for the new scale.
+        const RECT* r = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_TIMER:
         if (wParam == kProgressTimer) {
             updateRenderState(hwnd);
@@ -458,6 +538,10 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     default:
+        if (message == g_taskbarButtonCreated && message != 0) {
+            onTaskbarButtonCreated(hwnd);
+            return 0;
+        }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
@@ -475,6 +559,26 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     LoadStringA(hInstance, IDS_APP_TITLE, g_title, sizeof g_title);
     LoadStringA(hInstance, IDC_PALLODEX, g_className, sizeof g_className);
     g_shownTitle = g_title;
+    // The taskbar's interface lives on this thread, apartment-threaded; the
+    // program goes on without it if COM cannot start.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    g_taskbarButtonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
+    // Version 6 of the common controls (the manifest asks for it) draws the
+    // dialogs in the system's current style.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    // A relative name is relative to the folder the program was started in,
+    // which pallodex.ini's dir line may leave: it is made full now, and
+    // opened once pallodex.ini has been read.
+    const std::wstring argument = firstFileArgument(GetCommandLineW());
+    std::wstring file;
+    if (!argument.empty()) {
+        const DWORD need = GetFullPathNameW(argument.c_str(), 0, nullptr, nullptr);
+        file.resize(need);
+        const DWORD n = need ? GetFullPathNameW(argument.c_str(), need, &file[0], nullptr) : 0;
+        file.resize(n > 0 && n < need ? n : 0);
+        if (file.empty()) file = argument;
+    }
 
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -494,6 +598,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     if (!g_hWnd) return failStart("ウィンドウを作成できませんでした。");
     ShowWindow(g_hWnd, nCmdShow);
     UpdateWindow(g_hWnd);
+    if (!file.empty()) openOutsideFile(g_hWnd, file);
 
     HACCEL accelerators = LoadAcceleratorsA(hInstance, MAKEINTRESOURCEA(IDC_PALLODEX));
     MSG msg = {};
@@ -504,5 +609,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
             DispatchMessageA(&msg);
         }
     }
+    if (com) CoUninitialize();
     return static_cast<int>(msg.wParam);
 }
