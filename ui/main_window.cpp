@@ -6,7 +6,9 @@
 // render runs. Every GDI object of the window (the image surface included)
 // is touched on this thread only.
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
+#include <shobjidl.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "dialogs.h"
+#include "error_box.h"
 #include "export_commands.h"
 #include "file_dialog.h"
 #include "file_system.h"
@@ -22,13 +25,14 @@
 #include "render_scheduler.h"
 #include "resource.h"
 #include "settings_file.h"
+#include "shell_input.h"
 #include "surface.h"
 
 HINSTANCE g_hInst;
 HWND g_hWnd;
 PatternSettings g_settings;
 std::int8_t g_tileView = 1;
-std::int32_t g_bitmapFilterIndex = 1;  // 1: 24-bit, 2: 256 colours, 3: PNG
+std::int32_t g_bitmapFilterIndex = 1;  // the save dialog's, see kSaveDialogFormats
 std::string g_startDir;
 char g_infoFileName[MAX_PATH];
 char g_bitmapFileName[MAX_PATH];
@@ -51,6 +55,12 @@ constexpr UINT kProgressTickMs = 50;
 constexpr auto kProgressDelay = std::chrono::milliseconds(150);
 // Quitting stops a running render; this long is it waited for.
 constexpr auto kQuitWait = std::chrono::milliseconds(100);
+
+// Registered "TaskbarButtonCreated": the taskbar button exists and takes
+// progress from now on.
+UINT g_taskbarButtonCreated = 0;
+ITaskbarList3* g_taskbar = nullptr;  // null where the taskbar offers none
+int g_taskbarPercent = -1;           // what the button shows; -1 no progress
 
 char g_title[100];
 char g_className[100];
@@ -92,6 +102,35 @@ void refreshCursor(HWND hwnd) {
                  MAKELPARAM(SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), WM_MOUSEMOVE));
 }
 
+// percent < 0 clears the button's progress.
+void showTaskbarProgress(HWND hwnd, int percent) {
+    if (!g_taskbar || percent == g_taskbarPercent) return;
+    g_taskbarPercent = percent;
+    if (percent < 0)
+        g_taskbar->SetProgressState(hwnd, TBPF_NOPROGRESS);
+    else
+        g_taskbar->SetProgressValue(hwnd, static_cast<ULONGLONG>(percent), 100);
+}
+
+void updateRenderState(HWND hwnd);
+
+// The button is made anew when Explorer restarts: the old interface is let go.
+void onTaskbarButtonCreated(HWND hwnd) {
+    if (g_taskbar) g_taskbar->Release();
+    g_taskbar = nullptr;
+    g_taskbarPercent = -1;
+    ITaskbarList3* taskbar = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                reinterpret_cast<void**>(&taskbar))))
+        return;
+    if (FAILED(taskbar->HrInit())) {
+        taskbar->Release();
+        return;
+    }
+    g_taskbar = taskbar;
+    updateRenderState(hwnd);
+}
+
 // Title and cursor after the render state changed, and on every timer tick
 // while a render runs: progress once the render has taken a moment.
 void updateRenderState(HWND hwnd) {
@@ -102,11 +141,13 @@ void updateRenderState(HWND hwnd) {
         char text[160];
         std::snprintf(text, sizeof text, "%s ― 描画中 %d%%  (Escで中止)", g_title, percent);
         setTitle(hwnd, text);
+        showTaskbarProgress(hwnd, percent);
     } else if (!st.busy && g_renderStopped) {
         setTitle(hwnd, std::string(g_title) + " ― 中止");
     } else if (!st.busy) {
         setTitle(hwnd, g_title);
     }
+    if (!showProgress) showTaskbarProgress(hwnd, -1);
     if (!st.busy) KillTimer(hwnd, kProgressTimer);
     const bool busyCursor = showProgress || g_waitingExport != WaitingExport::None;
     if (busyCursor != g_busyCursor) {
@@ -258,85 +299,132 @@ bool chooseInfoFile(HWND owner, bool forSaving) {
     return GetOpenFileNameA(&ofn) != 0;
 }
 
-void showTrial(const PatternSettings& trial) { showImageOf(g_hWnd, trial); }
+// No settings file is anywhere near this size; a bigger file was chosen by
+// mistake and is not read to its end.
+constexpr std::uint64_t kInfoFileMaxBytes = 1 << 20;
 
-// Commands that change the parameters or the tile flag, or export, wait while
-// an export waits: the image it is to take must stay the one asked for.
-bool blockedByWaitingExport(WORD command) {
-    if (g_waitingExport == WaitingExport::None) return false;
-    return command != IDM_ABOUT && command != IDM_EXIT;
+// Reads an info file as one undo step. A file that cannot be read or holds
+// no setting (a picture chosen by mistake) changes nothing and says so.
+void openInfoFile(HWND hwnd, const char* path) {
+    const ViewState before = currentView();
+    if (loadSettingsFile(g_settings, path, nullptr, nullptr, kInfoFileMaxBytes) != LoadResult::Loaded) {
+        showFileError(hwnd, "設定を読み込めませんでした。", path);
+        return;
+    }
+    g_history.record(before, currentView());
+    showImageOf(hwnd, g_settings);
+    invalidate(hwnd, false);
 }
 
-LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const WORD command = LOWORD(wParam);
-    if (blockedByWaitingExport(command)) {
+// A file from outside the program (its command line, a drop) opens as
+// 情報の読み込み would, and becomes the name its dialogs offer next.
+void openOutsideFile(HWND hwnd, const std::wstring& file) {
+    std::string path;
+    if (!toAnsiPath(file, &path)) {
+        showFileError(hwnd, "設定を読み込めませんでした。", path.c_str());
+        return;
+    }
+    openInfoFile(hwnd, path.c_str());
+    path.copy(g_infoFileName, path.size());
+    g_infoFileName[path.size()] = '\0';
+}
+
+void onDropFiles(HWND hwnd, HDROP drop) {
+    const std::wstring file = firstDroppedFile(drop);
+    DragFinish(drop);
+    if (file.empty()) return;
+    // Like 情報の読み込み, it waits while an export waits.
+    if (g_waitingExport != WaitingExport::None) {
         MessageBeep(MB_OK);
+        return;
+    }
+    SetForegroundWindow(hwnd);
+    openOutsideFile(hwnd, file);
+}
+
+void showTrial(const PatternSettings& trial) { showImageOf(g_hWnd, trial); }
+
+void commandAbout(HWND hwnd) {
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
+}
+
+void commandExit(HWND hwnd) { DestroyWindow(hwnd); }
+
+void commandColor(HWND hwnd) {
+    const ViewState before = currentView();
+    ColorDialogParams params{&g_settings, showTrial};
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd, ColorDlgProc, reinterpret_cast<LPARAM>(&params));
+    g_history.record(before, currentView());
+    // Whatever closed the dialog: this also replaces an uncommitted
+    // trial-run image with the committed one.
+    showImageOf(hwnd, g_settings);
+    invalidate(hwnd, false);
+}
+
+void commandSaveBitmap(HWND hwnd) {
+    if (chooseBitmapFile(hwnd, g_bitmapFilterIndex, g_bitmapFileName)) exportCurrentImage(hwnd, WaitingExport::SaveFile);
+}
+
+void commandCopy(HWND hwnd) { exportCurrentImage(hwnd, WaitingExport::Copy); }
+
+void commandWallpaper(HWND hwnd) { exportCurrentImage(hwnd, WaitingExport::Wallpaper); }
+
+// Only the arrangement changes: no new render, but the white background must
+// show again when tiling is switched off.
+void commandTile(HWND hwnd) {
+    const ViewState before = currentView();
+    g_tileView = g_tileView ? 0 : 1;
+    g_history.record(before, currentView());
+    updateTileCheck(hwnd);
+    invalidate(hwnd, true);
+}
+
+// An info file is the user's explicit choice: unlike the own pallodex.ini, a
+// read-only one is a failure to say, not a pin to respect.
+void commandSaveInfo(HWND hwnd) {
+    if (!chooseInfoFile(hwnd, true)) return;
+    if (saveSettingsFile(g_settings, g_infoFileName, nullptr) != SaveResult::Written)
+        showFileError(hwnd, "情報を保存できませんでした。", g_infoFileName);
+}
+
+void commandLoadInfo(HWND hwnd) {
+    if (chooseInfoFile(hwnd, false)) openInfoFile(hwnd, g_infoFileName);
+}
+
+struct Command {
+    WORD id;
+    void (*run)(HWND);
+    // Commands that change the parameters or the tile flag, or export, wait
+    // while an export waits: the image it is to take must stay the one asked
+    // for.
+    bool whileExportWaits;
+};
+
+const Command kCommands[] = {
+    {IDM_ABOUT, commandAbout, true},
+    {IDM_EXIT, commandExit, true},
+    {IDM_COLOR, commandColor, false},
+    {IDM_SAVE_BITMAP, commandSaveBitmap, false},
+    {IDM_COPY, commandCopy, false},
+    {IDM_WALLPAPER, commandWallpaper, false},
+    {IDM_TILE, commandTile, false},
+    {IDM_SAVE_INFO, commandSaveInfo, false},
+    {IDM_LOAD_INFO, commandLoadInfo, false},
+    {IDM_UNDO, undo, false},
+    {IDM_REDO, redo, false},
+};
+
+LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const WORD id = LOWORD(wParam);
+    for (const Command& c : kCommands) {
+        if (c.id != id) continue;
+        if (g_waitingExport != WaitingExport::None && !c.whileExportWaits)
+            MessageBeep(MB_OK);
+        else
+            c.run(hwnd);
         return 0;
     }
-    switch (command) {
-    case IDM_ABOUT:
-        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
-        return 0;
-    case IDM_EXIT:
-        DestroyWindow(hwnd);
-        return 0;
-    case IDM_COLOR: {
-        const ViewState before = currentView();
-        ColorDialogParams params{&g_settings, showTrial};
-        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd, ColorDlgProc, reinterpret_cast<LPARAM>(&params));
-        g_history.record(before, currentView());
-        // Whatever closed the dialog: this also replaces an uncommitted
-        // trial-run image with the committed one.
-        showImageOf(hwnd, g_settings);
-        invalidate(hwnd, false);
-        return 0;
-    }
-    case IDM_SAVE_BITMAP:
-        if (chooseBitmapFile(hwnd, g_bitmapFilterIndex, g_bitmapFileName))
-            exportCurrentImage(hwnd, WaitingExport::SaveFile);
-        return 0;
-    case IDM_COPY:
-        exportCurrentImage(hwnd, WaitingExport::Copy);
-        return 0;
-    case IDM_WALLPAPER:
-        exportCurrentImage(hwnd, WaitingExport::Wallpaper);
-        return 0;
-    case IDM_TILE: {
-        // Only the arrangement changes: no new render, but the white
-        // background must show again when tiling is switched off.
-        const ViewState before = currentView();
-        g_tileView = g_tileView ? 0 : 1;
-        g_history.record(before, currentView());
-        updateTileCheck(hwnd);
-        invalidate(hwnd, true);
-        return 0;
-    }
-    case IDM_SAVE_INFO:
-        if (chooseInfoFile(hwnd, true)) saveSettingsFile(g_settings, g_infoFileName, nullptr);
-        return 0;
-    case IDM_LOAD_INFO:
-        if (chooseInfoFile(hwnd, false)) {
-            const ViewState before = currentView();
-            // A file without a single setting (a picture chosen by mistake)
-            // must not wipe what the user has.
-            if (loadSettingsFile(g_settings, g_infoFileName, nullptr) == LoadResult::NoSettings) {
-                showError(hwnd, "設定を読み込めませんでした。");
-                return 0;
-            }
-            g_history.record(before, currentView());
-            showImageOf(hwnd, g_settings);
-            invalidate(hwnd, false);
-        }
-        return 0;
-    case IDM_UNDO:
-        undo(hwnd);
-        return 0;
-    case IDM_REDO:
-        redo(hwnd);
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 void onKey(HWND hwnd, unsigned key) {
@@ -362,6 +450,7 @@ bool onCreate(HWND hwnd) {
     if (!g_surface.create(hwnd)) return false;
     g_renderer = std::make_unique<RenderScheduler>([hwnd] { PostMessageA(hwnd, kRenderedMessage, 0, 0); });
     updateTileCheck(hwnd);
+    DragAcceptFiles(hwnd, TRUE);
     // The first render runs while the window appears: a slow one never keeps
     // the user from the window, its menu, or quitting.
     showImageOf(hwnd, g_settings);
@@ -376,6 +465,8 @@ void onDestroy() {
     // worker that cannot stop in time is left to the end of the process.
     if (!g_renderer->shutdown(kQuitWait)) static_cast<void>(g_renderer.release());
     KillTimer(g_hWnd, kProgressTimer);
+    if (g_taskbar) g_taskbar->Release();
+    g_taskbar = nullptr;
     // The own file's dir line may have moved us; the file belongs in the
     // folder the program was started from.
     if (!g_startDir.empty()) fsys::setCurrentDirectory(g_startDir);
@@ -384,12 +475,8 @@ void onDestroy() {
     // is left alone without a word. Any other failure loses this run's
     // parameters, which the user must hear about.
     if (saveSettingsFile(g_settings, kOwnSettingsFile, &extras) == SaveResult::Failed) {
-        char full[MAX_PATH];
-        const DWORD n = GetFullPathNameA(kOwnSettingsFile, MAX_PATH, full, nullptr);
-        const std::string text = std::string("設定を保存できませんでした。\n") +
-                                 (n > 0 && n < MAX_PATH ? full : kOwnSettingsFile);
         // The window is on its way out: the box has no owner.
-        MessageBoxA(nullptr, text.c_str(), "エラー", MB_OK);
+        showFileError(nullptr, "設定を保存できませんでした。", kOwnSettingsFile);
     }
     PostQuitMessage(0);
 }
@@ -427,6 +514,17 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case kRenderedMessage:
         onRendered(hwnd);
         return 0;
+    case WM_DROPFILES:
+        onDropFiles(hwnd, reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_DPICHANGED: {
+        // The picture keeps one image pixel per screen pixel; only the frame
+        // takes the size Windows suggests for the new scale.
+        const RECT* r = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_TIMER:
         if (wParam == kProgressTimer) {
             updateRenderState(hwnd);
@@ -440,6 +538,10 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     default:
+        if (message == g_taskbarButtonCreated && message != 0) {
+            onTaskbarButtonCreated(hwnd);
+            return 0;
+        }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
@@ -447,7 +549,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 namespace {
 
 int failStart(const char* text) {
-    MessageBoxA(nullptr, text, "エラー", MB_OK);
+    showError(nullptr, text);
     return 1;
 }
 
@@ -457,6 +559,26 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     LoadStringA(hInstance, IDS_APP_TITLE, g_title, sizeof g_title);
     LoadStringA(hInstance, IDC_PALLODEX, g_className, sizeof g_className);
     g_shownTitle = g_title;
+    // The taskbar's interface lives on this thread, apartment-threaded; the
+    // program goes on without it if COM cannot start.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    g_taskbarButtonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
+    // Version 6 of the common controls (the manifest asks for it) draws the
+    // dialogs in the system's current style.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    // A relative name is relative to the folder the program was started in,
+    // which pallodex.ini's dir line may leave: it is made full now, and
+    // opened once pallodex.ini has been read.
+    const std::wstring argument = firstFileArgument(GetCommandLineW());
+    std::wstring file;
+    if (!argument.empty()) {
+        const DWORD need = GetFullPathNameW(argument.c_str(), 0, nullptr, nullptr);
+        file.resize(need);
+        const DWORD n = need ? GetFullPathNameW(argument.c_str(), need, &file[0], nullptr) : 0;
+        file.resize(n > 0 && n < need ? n : 0);
+        if (file.empty()) file = argument;
+    }
 
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -476,6 +598,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     if (!g_hWnd) return failStart("ウィンドウを作成できませんでした。");
     ShowWindow(g_hWnd, nCmdShow);
     UpdateWindow(g_hWnd);
+    if (!file.empty()) openOutsideFile(g_hWnd, file);
 
     HACCEL accelerators = LoadAcceleratorsA(hInstance, MAKEINTRESOURCEA(IDC_PALLODEX));
     MSG msg = {};
@@ -486,5 +609,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
             DispatchMessageA(&msg);
         }
     }
+    if (com) CoUninitialize();
     return static_cast<int>(msg.wParam);
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "dialog_fields.h"
 
@@ -215,4 +217,64 @@ TEST(DialogFields, AComboValueOutsideTheListComesBackAsNoSelection) {
     readDialogFields(s, dlg.access());
     EXPECT_EQ(s.mode_b, -1);
     EXPECT_EQ(s.pat_x, -1);
+}
+
+// Every control of every dialog template lies inside its dialog and clear of
+// the others (a group box only frames them): a control moved or widened for
+// the display scale must not slip under another or past the edge, where its
+// text would be cut whatever the font.
+TEST(DialogTemplates, ControlsLieInsideTheirDialogAndApart) {
+    struct Box {
+        std::string line;
+        int x, y, w, h;
+        bool frame;
+    };
+    std::ifstream rc(std::string(PALLODEX_SOURCE_DIR) + "/res/dialogs.rc");
+    std::string dialog;
+    int width = 0, height = 0;
+    std::vector<Box> boxes;
+    int dialogs = 0;
+    auto check = [&] {
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            const Box& a = boxes[i];
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.w <= width && a.y + a.h <= height) << dialog << ": " << a.line;
+            for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+                const Box& b = boxes[j];
+                const bool apart = a.x + a.w <= b.x || b.x + b.w <= a.x || a.y + a.h <= b.y || b.y + b.h <= a.y;
+                EXPECT_TRUE(apart || a.frame || b.frame) << dialog << ": " << a.line << " / " << b.line;
+            }
+        }
+        boxes.clear();
+    };
+    for (std::string line; std::getline(rc, line);) {
+        std::istringstream words(line);
+        std::string word, kind;
+        words >> word >> kind;
+        if (kind == "DIALOG" || kind == "DIALOGEX") {
+            char comma;
+            int x, y;
+            words >> x >> comma >> y >> comma >> width >> comma >> height;
+            dialog = word;
+            ++dialogs;
+        }
+        if (word == "END" && !dialog.empty()) check(), dialog.clear();
+        if (dialog.empty() || word.empty() || word == "BEGIN" || kind == "DIALOG" || !std::isupper(word[0]) ||
+            word == "STYLE" || word == "CAPTION" || word == "FONT" || word == "EXSTYLE")
+            continue;
+        // The last four numbers of a control line are its rectangle.
+        std::vector<int> numbers;
+        std::stringstream fields(line);
+        for (std::string f; std::getline(fields, f, ',');) {
+            std::istringstream n(f);
+            int v;
+            std::string rest;
+            if (n >> v && !(n >> rest)) numbers.push_back(v);
+        }
+        ASSERT_GE(numbers.size(), 4u) << line;
+        const int* r = &numbers[numbers.size() - 4];
+        // A combo box's height includes its list; closed it is one line.
+        const int h = word == "COMBOBOX" ? std::min(r[3], 14) : r[3];
+        boxes.push_back(Box{line, r[0], r[1], r[2], h, word == "GROUPBOX"});
+    }
+    EXPECT_GE(dialogs, 2);
 }

@@ -14,6 +14,13 @@
 //   e2ehelp lists TITLE FACE POINTS -> per combo box of TITLE: "ID DROPPED WIDEST",
 //                              its list's dropped width and the widest entry's
 //                              text width in the font FACE at POINTS points
+//   e2ehelp fit EXE         -> "dpi N", then per dialog template of EXE (made here, at
+//                              this DPI, by the same dialog manager) and each of its
+//                              texts: "DIALOG ID NEED HAVE KIND<TAB>TEXT", the pixels
+//                              the text needs in the control's own font and the ones
+//                              it has; combo boxes are measured with the entries of
+//                              the live dialog of the same caption, if one is open
+//                              (KIND closed: the box, dropped: its list)
 //   e2ehelp version EXE     -> the version block: "fixed ...", "translation
 //                              LLLL CCCC", then "NAME=VALUE" per string
 //   e2ehelp holdclip MS     -> opens the clipboard, prints "held", keeps it open
@@ -197,6 +204,129 @@ int lists(const wchar_t* title, const wchar_t* face, int points) {
     return 0;
 }
 
+
+// ---- fit: do a dialog's texts fit their controls at this DPI?
+
+struct FitDialog {
+    int id;
+    std::wstring caption;
+    HWND live;  // the program's open dialog of that caption, or null
+};
+
+INT_PTR CALLBACK quietDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+BOOL CALLBACK collectDialog(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+    if (IS_INTRESOURCE(name)) reinterpret_cast<std::vector<int>*>(param)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+    return TRUE;
+}
+
+// Text width and height in the control's font, as DrawText lays out one line.
+SIZE textSize(HDC dc, HWND control, const std::wstring& text, bool prefix) {
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT r = {0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_SINGLELINE | (prefix ? 0 : DT_NOPREFIX));
+    SelectObject(dc, old);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+void fitLine(int dialog, HWND w, long need, long have, const wchar_t* kind, const std::wstring& text) {
+    wchar_t head[120];
+    swprintf(head, 120, L"%d %d %ld %ld %ls\t", dialog, GetDlgCtrlID(w), need, have, kind);
+    out(head + text + L"\n");
+}
+
+void fitDialog(HDC dc, int dialog, HWND copy, HWND live) {
+    const int edge = GetSystemMetrics(SM_CXEDGE);
+    TEXTMETRICW tm;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(copy, WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    for (HWND w = GetWindow(copy, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t cls[64] = L"";
+        GetClassNameW(w, cls, 64);
+        const LONG style = GetWindowLongW(w, GWL_STYLE);
+        RECT r;
+        GetClientRect(w, &r);
+        const std::wstring text = textOf(w);
+        if (!_wcsicmp(cls, L"Static")) {
+            const LONG type = style & SS_TYPEMASK;
+            if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_SIMPLE && type != SS_LEFTNOWORDWRAP)
+                continue;
+            const SIZE size = textSize(dc, w, text, !(style & SS_NOPREFIX));
+            fitLine(dialog, w, size.cx, r.right, L"text", text);
+            fitLine(dialog, w, size.cy, r.bottom, L"height", text);
+        } else if (!_wcsicmp(cls, L"Button")) {
+            const LONG type = style & BS_TYPEMASK;
+            const SIZE size = textSize(dc, w, text, true);
+            long need = size.cx + 2 * (edge + 1);  // a push button's frame
+            if (type == BS_GROUPBOX)
+                need = size.cx + 2 * tm.tmAveCharWidth;  // the frame's corner before the text, a gap after
+            else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                     type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE)
+                need = size.cx + GetSystemMetrics(SM_CXMENUCHECK) + tm.tmAveCharWidth / 2;
+            fitLine(dialog, w, need, r.right, L"button", text);
+        } else if (!_wcsicmp(cls, L"ComboBox") && live) {
+            HWND liveCombo = GetDlgItem(live, GetDlgCtrlID(w));
+            if (!liveCombo) continue;
+            long widest = 0;
+            std::wstring widestText;
+            for (const std::wstring& e : comboEntries(liveCombo)) {
+                const SIZE size = textSize(dc, w, e, false);
+                if (size.cx > widest) widest = size.cx, widestText = e;
+            }
+            // The box shows the chosen entry beside its arrow, inside a
+            // sunken frame and the edit control's margins.
+            fitLine(dialog, w, widest + GetSystemMetrics(SM_CXVSCROLL) + 2 * edge + tm.tmAveCharWidth, r.right,
+                    L"closed", widestText);
+            fitLine(dialog, w, widest + 2 * edge + 2,
+                    static_cast<long>(SendMessageW(liveCombo, CB_GETDROPPEDWIDTH, 0, 0)), L"dropped", widestText);
+        }
+    }
+}
+
+int fit(const wchar_t* exe) {
+    // The program is DPI-aware: the copies made here must be laid out as its
+    // own are, not for a scaled 96 DPI.
+    SetProcessDPIAware();
+    HMODULE module = LoadLibraryExW(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return 2;
+    std::vector<int> ids;
+    EnumResourceNamesW(module, MAKEINTRESOURCEW(5) /* RT_DIALOG */, collectDialog, reinterpret_cast<LONG_PTR>(&ids));
+    HDC dc = GetDC(nullptr);
+    wchar_t head[40];
+    swprintf(head, 40, L"dpi %d\n", GetDeviceCaps(dc, LOGPIXELSY));
+    out(head);
+    for (int id : ids) {
+        HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
+        HGLOBAL data = res ? LoadResource(module, res) : nullptr;
+        const auto* tmpl = data ? static_cast<const DLGTEMPLATE*>(LockResource(data)) : nullptr;
+        if (!tmpl) continue;
+        // Templates refer to the program's own icons and bitmaps, which a
+        // data file cannot give: those controls stay empty, their texts do not.
+        HWND copy = CreateDialogIndirectParamW(module, tmpl, nullptr, quietDialogProc, 0);
+        if (!copy) {
+            wchar_t line[60];
+            swprintf(line, 60, L"%d 0 1 0 failed\tCreateDialogIndirect\n", id);
+            out(line);
+            continue;
+        }
+        wchar_t caption[256] = L"";
+        GetWindowTextW(copy, caption, 256);
+        HWND live = nullptr;
+        for (HWND w = FindWindowW(L"#32770", caption); w && !live; w = FindWindowExW(nullptr, w, L"#32770", caption)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid != GetCurrentProcessId() && IsWindowVisible(w)) live = w;
+        }
+        fitDialog(dc, id, copy, live);
+        DestroyWindow(copy);
+    }
+    ReleaseDC(nullptr, dc);
+    FreeLibrary(module);
+    return 0;
+}
+
 int version(const wchar_t* exe) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(exe, &ignored);
@@ -328,10 +458,11 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && cmd == L"dump") return dump(argv[2]);
     if (argc == 5 && cmd == L"lists") return lists(argv[2], argv[3], _wtoi(argv[4]));
     if (argc == 3 && cmd == L"version") return version(argv[2]);
+    if (argc == 3 && cmd == L"fit") return fit(argv[2]);
     if (argc == 3 && cmd == L"holdclip") return holdClipboard(_wtoi(argv[2]));
     if (argc == 6 && cmd == L"latency") return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
     if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
     out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
-        L" version EXE | holdclip MS | latency TITLE X Y N | ping TITLE N\n");
+        L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N | ping TITLE N\n");
     return 1;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Nothing the user had is lost through the program's own files: settings that
 # cannot be written at exit are reported (and the program still ends), a
-# pallodex.ini the user made read-only is left alone, and an info file that
-# holds no settings at all is refused without touching the current ones.
+# pallodex.ini the user made read-only is left alone, an info file that
+# holds no settings at all or cannot be read is refused without touching the
+# current ones, and an info file that cannot be written is reported.
 #   tests/e2e/window/file_faults_test.sh [PREFIX EXE RENDER]
 set -uo pipefail
 source "$(dirname "$0")/../dialogs/controls.sh"
@@ -70,5 +71,39 @@ e2e_file_dialog "$E2E_TITLE_OPEN" "$PX_START/one.ini" || e2e_fail "open dialog"
 px_expect tiled one hue=300
 [[ -z $(e2e_find_window "エラー") ]] || e2e_fail "a box appeared for a file with a known key"
 px_ok "a file with one known key loads as before"
+
+# ---- D: info files that cannot be written or read, each named in the box
+mkdir "$PX_START/locked"
+chmod a-w "$PX_START/locked"
+# Root writes anywhere whatever the mode bits: an immutable folder refuses
+# it too, and must not outlive the test (the next run clears its folder).
+if ((EUID == 0)); then
+    chattr +i "$PX_START/locked" || e2e_fail "chattr"
+    trap '_rc=$?; chattr -i "$PX_START/locked"; (exit $_rc); e2e_teardown' EXIT
+fi
+printf 'hue=10\r\n' >"$PX_START/pinned.ini"
+chmod a-w "$PX_START/pinned.ini"
+for target in locked/info.ini pinned.ini; do
+    e2e_key "$PX_WID" alt+f w || e2e_fail "File > Save information keys"
+    e2e_file_dialog_name "$E2E_TITLE_SAVE" "$PX_START/$target" || e2e_fail "typing the name"
+    if [[ $target == pinned.ini ]]; then
+        ask=$(e2e_wait_window "$E2E_TITLE_OVERWRITE" 5) || e2e_fail "no overwrite question"
+        e2e_key "$ask" y || e2e_fail "answering yes"
+    fi
+    error_box "情報を保存できませんでした。"
+    grep -qxF "$(e2e_winpath "$PX_START/$target")" <(dlg_texts | tr -d '\r') ||
+        e2e_fail "the box does not name $target: $(dlg_texts | tr '\n' '|')"
+    px_ok "saving to $target is reported"
+done
+[[ -z $(ls -A "$PX_START/locked") && $(cat "$PX_START/pinned.ini") == $'hue=10\r' ]] || e2e_fail "a refused save wrote"
+mkfifo "$PX_START/pipe.ini"
+e2e_key "$PX_WID" alt+f r || e2e_fail "File > Load information keys"
+e2e_file_dialog "$E2E_TITLE_OPEN" "$PX_START/pipe.ini" || e2e_fail "open dialog"
+error_box "設定を読み込めませんでした。"
+grep -qxF "$(e2e_winpath "$PX_START/pipe.ini")" <(dlg_texts | tr -d '\r') || e2e_fail "the box does not name the FIFO"
+px_expect tiled one hue=300
+px_ok "a FIFO is refused with its path, the settings kept"
 px_quit menu
+((EUID == 0)) && chattr -i "$PX_START/locked"
+chmod u+w "$PX_START/locked" "$PX_START/pinned.ini"
 e2e_pass "$PX_CHECKS"

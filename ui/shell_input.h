@@ -1,0 +1,22 @@
+// Files handed to the program from outside: the command line (Explorer's
+// "open with", a shortcut) and files dropped on the window.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+// The first argument after the program's name in commandLine (as
+// GetCommandLineW gives it), split as CommandLineToArgvW does; the others are
+// ignored. Empty when there is none (an empty "" counts as none).
+std::wstring firstFileArgument(const wchar_t* commandLine);
+
+// The first of the files in a WM_DROPFILES drop; empty when it holds none.
+// The drop stays the caller's to DragFinish.
+std::wstring firstDroppedFile(HDROP drop);
+
+// path made full (against the current directory) and in the ANSI code page
+// the program's file functions use. False when that code page cannot name
+// it: ansi then holds a readable approximation for a message.
+bool toAnsiPath(const std::wstring& path, std::string* ansi);
