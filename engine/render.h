@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "pattern_settings.h"
@@ -21,10 +20,6 @@ struct RenderOptions {
     // partly rendered. Looked at between rows and, within a row, every few
     // thousand samples, so that even a row of hours stops promptly.
     const std::atomic<bool>* cancel = nullptr;
-    // Called once per row as soon as its pixels are final, from the worker
-    // thread that rendered it, in no particular order (rows are shared out
-    // among threads). Lets a caller encode or show rows while others render.
-    std::function<void(std::int32_t y)> rowDone;
 };
 
 // Fills pixels (s.bmpw x s.bmph entries) with the image of s; the same pixels

@@ -327,9 +327,8 @@ int threadCount(int requested, std::int32_t height) {
 }
 
 // Reports a finished row to the caller.
-void rowFinished(const RenderOptions& opt, std::int32_t y) {
+void rowFinished(const RenderOptions& opt) {
     if (opt.rowsDone) opt.rowsDone->fetch_add(1, std::memory_order_relaxed);
-    if (opt.rowDone) opt.rowDone(y);
 }
 
 }  // namespace
@@ -384,7 +383,7 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
                 if (opt.cancel && opt.cancel->load(std::memory_order_relaxed)) return false;
                 renderReferencePixels(s, rowOf(y), y, x, x + 1);
             }
-            rowFinished(opt, y);
+            rowFinished(opt);
             return true;
         });
     }
@@ -406,7 +405,7 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
     }
     return forEachItem(threads, height, opt.cancel, [&](int worker, std::int32_t y) {
         if (!renderRow(plan, scratch[static_cast<std::size_t>(worker)], y, rowOf(y), opt.cancel)) return false;
-        rowFinished(opt, y);
+        rowFinished(opt);
         return true;
     });
 }

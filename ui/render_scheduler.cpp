@@ -133,7 +133,6 @@ void RenderScheduler::recycle(std::vector<std::uint32_t>&& pixels) {
 RenderScheduler::Status RenderScheduler::status() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     Status st;
-    st.ticket = shared_->latest;
     st.since = shared_->since;
     if (shared_->pending) {
         st.busy = true;

@@ -23,7 +23,6 @@ public:
 
     struct Status {
         bool busy = false;          // the newest request is waiting or rendering
-        std::uint64_t ticket = 0;   // the newest request
         std::int32_t rowsDone = 0;  // of the newest request's render
         std::int32_t rows = 0;
         std::chrono::steady_clock::time_point since;  // when the newest request was made
