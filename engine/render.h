@@ -9,8 +9,15 @@
 #include "pattern_settings.h"
 #include "pixel.h"  // packPixel, swapRedBlue
 
+// The samples per pixel side a render takes: s.accuracy, lowered where a
+// period scaled by it would pass kMaxScaledPeriod to the largest factor that
+// keeps both scaled periods within it (at least 1). Every renderer draws with
+// this factor, so that settings beyond the bound give one image everywhere.
+std::int32_t renderedAccuracy(const PatternSettings& s);
+
 // The plain per-pixel definition: three evaluateChannel calls and one hue
-// rotation per pixel. Slow; the executable definition of the image.
+// rotation per pixel, at renderedAccuracy(s). Slow; the executable
+// definition of the image.
 void renderReference(const PatternSettings& s, std::uint32_t* pixels);
 
 struct RenderOptions {

@@ -355,8 +355,10 @@ SampleContribution sampleContribution(std::int32_t folded, std::int32_t posteriz
     return {finish(down), finish(i32::add(down, s)), threshold};
 }
 
-bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
+bool renderImageTuned(const PatternSettings& settings, std::uint32_t* pixels, const RenderOptions& opt,
                       const RenderTuning& tuning) {
+    PatternSettings s = settings;
+    s.accuracy = renderedAccuracy(settings);
     const std::int32_t height = s.bmph, width = s.bmpw;
     if (height <= 0) return true;
     const int threads = threadCount(opt.threads, height);
@@ -377,11 +379,11 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
         }
     }
     if (!fast) {
-        // Needs no memory; looks at the cancel flag between pixels only.
+        // Needs no memory.
         return forEachItem(threads, height, opt.cancel, [&](int, std::int32_t y) {
             for (std::int32_t x = 0; x < width; ++x) {
+                renderReferencePixels(s, rowOf(y), y, x, x + 1, opt.cancel);
                 if (opt.cancel && opt.cancel->load(std::memory_order_relaxed)) return false;
-                renderReferencePixels(s, rowOf(y), y, x, x + 1);
             }
             rowFinished(opt);
             return true;
@@ -390,15 +392,13 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
     if (plan.super) {
         if (plan.super->countingNeeded()) {
             auto count = [&](int worker, std::int32_t x) {
-                plan.super->countColumn(*scratch[static_cast<std::size_t>(worker)].super, x);
-                return true;
+                return plan.super->countColumn(*scratch[static_cast<std::size_t>(worker)].super, x, opt.cancel);
             };
             if (!forEachItem(threads, width, opt.cancel, count)) return false;
             plan.super->layOut();
         }
         auto prepare = [&](int worker, std::int32_t x) {
-            plan.super->prepareColumn(*scratch[static_cast<std::size_t>(worker)].super, x);
-            return true;
+            return plan.super->prepareColumn(*scratch[static_cast<std::size_t>(worker)].super, x, opt.cancel);
         };
         if (!forEachItem(threads, plan.super->cachedColumns(), opt.cancel, prepare)) return false;
         plan.super->columnsReady();

@@ -180,6 +180,8 @@ TEST(Render, CancelStopsLongRendersPromptly) {
                           Case{"one row", 2048, 1, 100000, false, false, false},
                           Case{"one pixel", 1, 1, 100000, true, false, false},
                           Case{"plain path", 256, 256, 64, false, true, false},
+                          Case{"plain path, one pixel", 1, 1, 300000000, false, true, false},
+                          Case{"long pixel", 1, 1, 300000000, false, false, false},
                           Case{"raised before", 2048, 2048, 100000, false, false, true}}) {
         PatternSettings s = steep;
         s.bmpw = c.w, s.bmph = c.h, s.accuracy = c.accuracy;
@@ -213,6 +215,42 @@ TEST(Render, CancelStopsLongRendersPromptly) {
         // for a loaded machine and the sanitizers.
         EXPECT_LT(waited, 5.0) << c.what;
     }
+}
+
+TEST(Render, AccuracyBeyondThePeriodBoundDrawsAtTheLargestFactorWithin) {
+    // A period scaled by the accuracy may not pass 536870911: the image is the
+    // one of the largest factor that keeps both periods within it. These
+    // periods leave factors of 131071 (pixels longer than a chunk of
+    // samples), 8 and 1 (a period beyond the bound on its own); at the
+    // accuracies asked for, a render would never end.
+    const std::int32_t bound = 536870911;
+    PatternSettings base;
+    base.pat_x = WaveSine, base.mode_g = EdgeTurnSlow, base.dth_r = 3, base.vy_r = 4000, base.hue = 90;
+    for (std::int32_t period : {4096, 1 << 26, 1 << 30})
+        for (auto [w, h] : {std::pair{1, 1}, {2, 3}})
+            for (std::int32_t accuracy : {(1 << 29) - 1, 1 << 29, INT32_MAX}) {
+                PatternSettings s = base;
+                s.bmpw = w, s.bmph = h, s.accuracy = accuracy;
+                s.basew = period - w;
+                s.baseh = period - (period == 4096 ? 7 : h);  // a shorter vertical period
+                const std::int32_t factor = std::max(1, bound / period);
+                ASSERT_EQ(s.periodX(), period);
+                PatternSettings within = s;
+                within.accuracy = factor;
+                std::vector<std::uint32_t> expected;
+                if (factor <= 8) {
+                    expected = reference(within);
+                    EXPECT_EQ(reference(s), expected) << "the reference at accuracy " << accuracy;
+                } else {
+                    // Every sample of a pixel side at once.
+                    RenderTuning whole;
+                    whole.supersample.chunkSamples = factor;
+                    expected.resize(static_cast<std::size_t>(w * h));
+                    ASSERT_TRUE(renderImageTuned(within, expected.data(), RenderOptions{}, whole));
+                }
+                EXPECT_EQ(renderImage(s), expected) << w << "x" << h << ", period " << period << ", accuracy "
+                                                    << accuracy;
+            }
 }
 
 TEST(TileMeasure, TellsSeamsFlatnessAndNoise) {
