@@ -31,6 +31,8 @@ struct RenderOptions {
 
 // Fills pixels (s.bmpw x s.bmph entries) with the image of s; the same pixels
 // as renderReference, for any thread count. Returns false when opt.cancel
-// stopped it, true when every row is complete.
+// stopped it, true when every row is complete. Throws std::bad_alloc (and
+// nothing else) when memory runs out while rows render; the pixels are then
+// partly rendered.
 bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt = {});

@@ -33,6 +33,8 @@ using fast::slotOf;
 
 constexpr int kSlots = 512;
 constexpr int kHueCacheBits = 12;
+// The most samples the plain path takes over where the fast one has no memory.
+constexpr double kPlainSamples = 4e9;
 
 // Per-channel tables, indexed by slot: the channel value of a sample, the
 // minimum included.
@@ -303,7 +305,8 @@ bool renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row, c
 // Hands out items 0..count-1 one at a time to the workers. Stops handing out
 // once the cancel flag is up or an item reports it was cancelled, and returns
 // false then: false means some item was left undone, never that the flag
-// came up after the last one.
+// came up after the last one. An item that throws stops the others too; the
+// exception comes out here once they have stopped.
 template <class ItemFn>
 bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cancel, const ItemFn& item) {
     std::atomic<std::int32_t> next{0};
@@ -313,7 +316,14 @@ bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cance
             if (stopped.load(std::memory_order_relaxed)) return;
             const std::int32_t k = next.fetch_add(1, std::memory_order_relaxed);
             if (k >= count) return;
-            if ((cancel && cancel->load(std::memory_order_relaxed)) || !item(worker, k)) {
+            bool carryOn = false;
+            try {
+                carryOn = !(cancel && cancel->load(std::memory_order_relaxed)) && item(worker, k);
+            } catch (...) {
+                stopped.store(true, std::memory_order_relaxed);
+                throw;
+            }
+            if (!carryOn) {
                 stopped.store(true, std::memory_order_relaxed);
                 return;
             }
@@ -355,8 +365,10 @@ SampleContribution sampleContribution(std::int32_t folded, std::int32_t posteriz
     return {finish(down), finish(i32::add(down, s)), threshold};
 }
 
-bool renderImageTuned(const PatternSettings& settings, std::uint32_t* pixels, const RenderOptions& opt,
-                      const RenderTuning& tuning) {
+namespace {
+
+bool renderTuned(const PatternSettings& settings, std::uint32_t* pixels, const RenderOptions& opt,
+                 const RenderTuning& tuning) {
     PatternSettings s = settings;
     s.accuracy = renderedAccuracy(settings);
     const std::int32_t height = s.bmph, width = s.bmpw;
@@ -374,12 +386,16 @@ bool renderImageTuned(const PatternSettings& settings, std::uint32_t* pixels, co
             buildPlan(plan, s, tuning.supersample);
             scratch.resize(static_cast<std::size_t>(threads));
             for (auto& sc : scratch) prepareScratch(sc, plan);
-        } catch (const std::bad_alloc&) {
+        } catch (const std::exception&) {
+            // Out of memory (or sizes beyond what a vector can hold).
+            // The plain path needs no memory, but takes some 3 n^2 samples
+            // a pixel: beyond a few seconds' worth, memory ran out.
+            const double samples = 3.0 * s.accuracy * s.accuracy * width * height;
+            if (samples > kPlainSamples) throw std::bad_alloc();
             fast = false;
         }
     }
     if (!fast) {
-        // Needs no memory.
         return forEachItem(threads, height, opt.cancel, [&](int, std::int32_t y) {
             for (std::int32_t x = 0; x < width; ++x) {
                 renderReferencePixels(s, rowOf(y), y, x, x + 1, opt.cancel);
@@ -408,6 +424,20 @@ bool renderImageTuned(const PatternSettings& settings, std::uint32_t* pixels, co
         rowFinished(opt);
         return true;
     });
+}
+
+}  // namespace
+
+bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
+                      const RenderTuning& tuning) {
+    try {
+        return renderTuned(s, pixels, opt, tuning);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        // Only a size beyond what a container can hold gets here.
+        throw std::bad_alloc();
+    }
 }
 
 bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {

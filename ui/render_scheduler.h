@@ -56,7 +56,9 @@ public:
     // Cancels everything and waits up to timeout for the worker to end. A
     // worker still busy after that (a render that cannot stop in time) is
     // left to end on its own; it only touches state it shares ownership of.
-    // Returns whether the worker ended.
+    // Returns whether the worker ended. Either way, finished() is not running
+    // and will not run once this returns (a call already under way is waited
+    // for, so it must not call shutdown itself).
     bool shutdown(std::chrono::milliseconds timeout);
 
 private:
