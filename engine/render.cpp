@@ -37,6 +37,10 @@ void renderReference(const PatternSettings& s, std::uint32_t* pixels) {
                               s.bmpw);
 }
 
+bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
+    return renderImageTuned(s, pixels, opt, RenderTuning{});
+}
+
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph));
     renderImage(s, pixels.data(), opt);

@@ -19,6 +19,10 @@ std::int32_t renderedAccuracy(const PatternSettings& s);
 // rotation per pixel, at renderedAccuracy(s). Slow; the executable
 // definition of the image.
 void renderReference(const PatternSettings& s, std::uint32_t* pixels);
+// Pixels x0..x1-1 of row y of renderReference; `row` is that row's start.
+// A raised cancel flag leaves them partly computed.
+void renderReferencePixels(const PatternSettings& s, std::uint32_t* row, std::int32_t y, std::int32_t x0,
+                           std::int32_t x1, const std::atomic<bool>* cancel = nullptr);
 
 struct RenderOptions {
     int threads = 0;                         // 0: every hardware thread

@@ -349,20 +349,24 @@ SampleContribution sampleContribution(std::int32_t folded, std::int32_t posteriz
     auto mapped = [&](std::int32_t v) { return i32::mul(range, v) / 255; };
     const std::int32_t p = posterize(folded, posterizeStep);
     if (!fast::stepActive(ditherStep)) return {mapped(p), mapped(p), 0};
-    // The arithmetic of dither() with the matrix test left open: the value
-    // steps up by s where the matrix value is below the threshold.
-    const bool neg = ditherStep < 0;
-    const std::int32_t s = i32::abs(ditherStep);
-    const std::int32_t v = neg ? i32::sub(255, p) : p;
-    const std::int32_t q = i32::div(v, s);
-    const std::int32_t r = i32::sub(v, i32::mul(q, s));
-    const std::int32_t threshold = i32::div(i32::mul(i32::add(r, v >= 255 ? 1 : 0), 256), s);
-    auto finish = [&](std::int32_t out) {
-        const std::int32_t c = out > 255 ? 255 : out;
-        return mapped(neg ? i32::sub(255, c) : c);
+    // dither() gives one value where the matrix value at the sample is below
+    // a threshold and another elsewhere. The matrix holds each of 0..255
+    // once, so the two values are those at matrix values 0 and 255, and the
+    // threshold (as far as it matters) is the first matrix value that gives
+    // the second one.
+    const fast::DitherMatrices& dm = fast::ditherMatrices();
+    const int matrix = ditherStep < 0 ? 1 : 0;
+    auto at = [&](int m) {
+        return dither(p, ditherStep, dm.column[matrix][m], dm.row[matrix][m]);
     };
-    const std::int32_t down = i32::mul(q, s);
-    return {finish(down), finish(i32::add(down, s)), threshold};
+    const std::int32_t high = at(0), low = at(255);
+    if (high == low) return {mapped(low), mapped(low), 0};
+    int below = 0, above = 255;  // at(below) is high, at(above) is low
+    while (above - below > 1) {
+        const int mid = (below + above) / 2;
+        (at(mid) == high ? below : above) = mid;
+    }
+    return {mapped(low), mapped(high), above};
 }
 
 namespace {
@@ -438,8 +442,4 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
         // Only a size beyond what a container can hold gets here.
         throw std::bad_alloc();
     }
-}
-
-bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
-    return renderImageTuned(s, pixels, opt, RenderTuning{});
 }
