@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -233,8 +234,9 @@ std::string renderTool(const char* argv0) {
     return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/pallodex-render";
 }
 
-// Seconds from spawning the tool to its exit, or a negative value if it failed.
-double runTool(const std::string& tool, const PatternSettings& s, const std::string& out) {
+// Seconds from spawning the tool to its exit, or a negative value if it
+// failed; peakKb (if given) receives its peak resident memory.
+double runTool(const std::string& tool, const PatternSettings& s, const std::string& out, long* peakKb = nullptr) {
     std::vector<std::string> args = {tool, "-o", out};
     for (const ParamKey& k : kParamKeys) {
         args.push_back("--set");
@@ -253,8 +255,10 @@ double runTool(const std::string& tool, const PatternSettings& s, const std::str
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return -1;
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid) return -1;
     const double t = seconds() - t0;
+    if (peakKb) *peakKb = usage.ru_maxrss;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
 }
 
@@ -282,6 +286,35 @@ std::vector<ProcessFamily> processFamilies() {
     f.push_back({"sine-dith/n512", sized(supersampledKinds()[1].second, 2048, 512), 3, 0});
     f.push_back({"sine-dith/n513", sized(supersampledKinds()[1].second, 2048, 513), 3, 0});
     return f;
+}
+
+// Smoothness far beyond what a pixel side can use: every run should end
+// within a minute, in the image plus at most 64 MB.
+bool runHugeAccuracies(const std::string& tool, const std::string& out) {
+    struct Huge {
+        const char* name;
+        PatternSettings settings;
+    };
+    PatternSettings a, b, c;
+    a.accuracy = 536870912;
+    b.accuracy = INT32_MAX, b.bmpw = b.bmph = 2048;
+    c.accuracy = 536870911, c.pat_x = WaveSine, c.dth_r = 3;
+    std::printf("\nHuge smoothness, one run each (goal: <= 60 s, peak resident <= image + 64 MB)\n");
+    std::printf("%-34s %-10s %10s %14s %8s\n", "settings", "size", "time", "peak resident", "goal");
+    bool ok = true;
+    for (const Huge& h : {Huge{"accuracy=536870912", a}, Huge{"accuracy=2147483647", b},
+                          Huge{"accuracy=536870911 pat_x=2 dth_r=3", c}}) {
+        long peakKb = 0;
+        const double t = runTool(tool, h.settings, out, &peakKb);
+        const double imageMb = 4.0 * h.settings.bmpw * h.settings.bmph / 1048576.0;
+        const double peakMb = peakKb / 1024.0;
+        const bool met = t >= 0 && t <= 60 && peakMb <= imageMb + 64;
+        ok = ok && t >= 0;
+        std::printf("%-34s %-10s %10s %11.1f MB %8s\n", h.name, sizeText(h.settings).c_str(),
+                    t < 0 ? "FAILED" : msText(t).c_str(), peakMb, met ? "met" : "MISSED");
+        std::fflush(stdout);
+    }
+    return ok;
 }
 
 bool runWholeProcess(const char* argv0) {
@@ -318,6 +351,7 @@ bool runWholeProcess(const char* argv0) {
                     msText(m).c_str(), msText(*std::min_element(times.begin(), times.end())).c_str(), goal.c_str());
         std::fflush(stdout);
     }
+    ok = runHugeAccuracies(tool, out) && ok;
     std::remove(out.c_str());
     rmdir(dir);
     std::printf("\nGrowth of the whole command (goal: at most x6 from accuracy 16 to 64; x1.2 from 512 to 513)\n");

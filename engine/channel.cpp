@@ -139,7 +139,7 @@ std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, std::int32_t base, 
                              std::int32_t vy, std::int8_t edgeMode, std::int32_t posterizeStep,
                              std::int32_t ditherStep, std::int32_t max, std::int32_t min,
                              std::int8_t methodX, std::int8_t methodY, std::int32_t periodX,
-                             std::int32_t periodY, std::int32_t factor) {
+                             std::int32_t periodY, std::int32_t factor, const std::atomic<bool>* cancel) {
     const std::int32_t n = factor;
     const std::int32_t range = i32::sub(max, min);
     const std::int32_t PX = scaledPeriod(periodX, n);
@@ -152,6 +152,7 @@ std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, std::int32_t base, 
         const std::int32_t sx = i32::add(X0, i);
         const std::int32_t u = waveValue(sx, vx, methodX, PX);
         for (std::int32_t j = 0; j < n; ++j) {
+            if (cancel && (j & 4095) == 0 && cancel->load(std::memory_order_relaxed)) return 0;
             const std::int32_t sy = i32::add(Y0, j);
             const std::int32_t w = waveValue(sy, vy, methodY, PY);
             std::int32_t v = i32::add(i32::add(u, w), base);

@@ -2,6 +2,7 @@
 // posterisation, ordered dither, range mapping and supersampling.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "pattern_settings.h"
@@ -31,11 +32,14 @@ std::int32_t foldEdge(std::int32_t v, std::int8_t edgeMode);
 std::int32_t posterize(std::int32_t v, std::int32_t step);
 std::int32_t dither(std::int32_t v, std::int32_t step, std::int32_t sx, std::int32_t sy);
 
+// A raised cancel flag (looked at every few thousand samples) ends the sum
+// early with a meaningless value.
 std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, std::int32_t base, std::int32_t vx,
                              std::int32_t vy, std::int8_t edgeMode, std::int32_t posterizeStep,
                              std::int32_t ditherStep, std::int32_t max, std::int32_t min,
                              std::int8_t methodX, std::int8_t methodY, std::int32_t periodX,
-                             std::int32_t periodY, std::int32_t factor);
+                             std::int32_t periodY, std::int32_t factor,
+                             const std::atomic<bool>* cancel = nullptr);
 
 // Scaled period with the clamp applied: period x factor, at most kMaxScaledPeriod.
 std::int32_t scaledPeriod(std::int32_t period, std::int32_t factor);

@@ -48,14 +48,20 @@ inline std::uint32_t slotOf(std::uint32_t raw) {
 
 inline bool stepActive(std::int32_t step) { return step < -1 || step > 1; }
 
-// The two 16x16 dither matrices, indexed [matrix][row & 15][column & 15].
+// The two 16x16 dither matrices, indexed [matrix][row & 15][column & 15],
+// and where each value 0..255 sits in them.
 struct DitherMatrices {
     std::uint8_t value[2][16][16];
+    std::uint8_t row[2][256], column[2][256];
     DitherMatrices() {
         for (int m = 0; m < 2; ++m)
             for (int y = 0; y < 16; ++y)
-                for (int x = 0; x < 16; ++x)
-                    value[m][y][x] = static_cast<std::uint8_t>(ditherMatrixValue(x, y, static_cast<std::int8_t>(m)));
+                for (int x = 0; x < 16; ++x) {
+                    const int v = ditherMatrixValue(x, y, static_cast<std::int8_t>(m));
+                    value[m][y][x] = static_cast<std::uint8_t>(v);
+                    row[m][v] = static_cast<std::uint8_t>(y);
+                    column[m][v] = static_cast<std::uint8_t>(x);
+                }
     }
 };
 

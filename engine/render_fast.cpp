@@ -33,6 +33,8 @@ using fast::slotOf;
 
 constexpr int kSlots = 512;
 constexpr int kHueCacheBits = 12;
+// The most samples the plain path takes over where the fast one has no memory.
+constexpr double kPlainSamples = 4e9;
 
 // Per-channel tables, indexed by slot: the channel value of a sample, the
 // minimum included.
@@ -303,7 +305,8 @@ bool renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row, c
 // Hands out items 0..count-1 one at a time to the workers. Stops handing out
 // once the cancel flag is up or an item reports it was cancelled, and returns
 // false then: false means some item was left undone, never that the flag
-// came up after the last one.
+// came up after the last one. An item that throws stops the others too; the
+// exception comes out here once they have stopped.
 template <class ItemFn>
 bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cancel, const ItemFn& item) {
     std::atomic<std::int32_t> next{0};
@@ -313,7 +316,14 @@ bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cance
             if (stopped.load(std::memory_order_relaxed)) return;
             const std::int32_t k = next.fetch_add(1, std::memory_order_relaxed);
             if (k >= count) return;
-            if ((cancel && cancel->load(std::memory_order_relaxed)) || !item(worker, k)) {
+            bool carryOn = false;
+            try {
+                carryOn = !(cancel && cancel->load(std::memory_order_relaxed)) && item(worker, k);
+            } catch (...) {
+                stopped.store(true, std::memory_order_relaxed);
+                throw;
+            }
+            if (!carryOn) {
                 stopped.store(true, std::memory_order_relaxed);
                 return;
             }
@@ -327,9 +337,8 @@ int threadCount(int requested, std::int32_t height) {
 }
 
 // Reports a finished row to the caller.
-void rowFinished(const RenderOptions& opt, std::int32_t y) {
+void rowFinished(const RenderOptions& opt) {
     if (opt.rowsDone) opt.rowsDone->fetch_add(1, std::memory_order_relaxed);
-    if (opt.rowDone) opt.rowDone(y);
 }
 
 }  // namespace
@@ -340,24 +349,32 @@ SampleContribution sampleContribution(std::int32_t folded, std::int32_t posteriz
     auto mapped = [&](std::int32_t v) { return i32::mul(range, v) / 255; };
     const std::int32_t p = posterize(folded, posterizeStep);
     if (!fast::stepActive(ditherStep)) return {mapped(p), mapped(p), 0};
-    // The arithmetic of dither() with the matrix test left open: the value
-    // steps up by s where the matrix value is below the threshold.
-    const bool neg = ditherStep < 0;
-    const std::int32_t s = i32::abs(ditherStep);
-    const std::int32_t v = neg ? i32::sub(255, p) : p;
-    const std::int32_t q = i32::div(v, s);
-    const std::int32_t r = i32::sub(v, i32::mul(q, s));
-    const std::int32_t threshold = i32::div(i32::mul(i32::add(r, v >= 255 ? 1 : 0), 256), s);
-    auto finish = [&](std::int32_t out) {
-        const std::int32_t c = out > 255 ? 255 : out;
-        return mapped(neg ? i32::sub(255, c) : c);
+    // dither() gives one value where the matrix value at the sample is below
+    // a threshold and another elsewhere. The matrix holds each of 0..255
+    // once, so the two values are those at matrix values 0 and 255, and the
+    // threshold (as far as it matters) is the first matrix value that gives
+    // the second one.
+    const fast::DitherMatrices& dm = fast::ditherMatrices();
+    const int matrix = ditherStep < 0 ? 1 : 0;
+    auto at = [&](int m) {
+        return dither(p, ditherStep, dm.column[matrix][m], dm.row[matrix][m]);
     };
-    const std::int32_t down = i32::mul(q, s);
-    return {finish(down), finish(i32::add(down, s)), threshold};
+    const std::int32_t high = at(0), low = at(255);
+    if (high == low) return {mapped(low), mapped(low), 0};
+    int below = 0, above = 255;  // at(below) is high, at(above) is low
+    while (above - below > 1) {
+        const int mid = (below + above) / 2;
+        (at(mid) == high ? below : above) = mid;
+    }
+    return {mapped(low), mapped(high), above};
 }
 
-bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
-                      const RenderTuning& tuning) {
+namespace {
+
+bool renderTuned(const PatternSettings& settings, std::uint32_t* pixels, const RenderOptions& opt,
+                 const RenderTuning& tuning) {
+    PatternSettings s = settings;
+    s.accuracy = renderedAccuracy(settings);
     const std::int32_t height = s.bmph, width = s.bmpw;
     if (height <= 0) return true;
     const int threads = threadCount(opt.threads, height);
@@ -373,44 +390,56 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
             buildPlan(plan, s, tuning.supersample);
             scratch.resize(static_cast<std::size_t>(threads));
             for (auto& sc : scratch) prepareScratch(sc, plan);
-        } catch (const std::bad_alloc&) {
+        } catch (const std::exception&) {
+            // Out of memory (or sizes beyond what a vector can hold).
+            // The plain path needs no memory, but takes some 3 n^2 samples
+            // a pixel: beyond a few seconds' worth, memory ran out.
+            const double samples = 3.0 * s.accuracy * s.accuracy * width * height;
+            if (samples > kPlainSamples) throw std::bad_alloc();
             fast = false;
         }
     }
     if (!fast) {
-        // Needs no memory; looks at the cancel flag between pixels only.
         return forEachItem(threads, height, opt.cancel, [&](int, std::int32_t y) {
             for (std::int32_t x = 0; x < width; ++x) {
+                renderReferencePixels(s, rowOf(y), y, x, x + 1, opt.cancel);
                 if (opt.cancel && opt.cancel->load(std::memory_order_relaxed)) return false;
-                renderReferencePixels(s, rowOf(y), y, x, x + 1);
             }
-            rowFinished(opt, y);
+            rowFinished(opt);
             return true;
         });
     }
     if (plan.super) {
         if (plan.super->countingNeeded()) {
             auto count = [&](int worker, std::int32_t x) {
-                plan.super->countColumn(*scratch[static_cast<std::size_t>(worker)].super, x);
-                return true;
+                return plan.super->countColumn(*scratch[static_cast<std::size_t>(worker)].super, x, opt.cancel);
             };
             if (!forEachItem(threads, width, opt.cancel, count)) return false;
             plan.super->layOut();
         }
         auto prepare = [&](int worker, std::int32_t x) {
-            plan.super->prepareColumn(*scratch[static_cast<std::size_t>(worker)].super, x);
-            return true;
+            return plan.super->prepareColumn(*scratch[static_cast<std::size_t>(worker)].super, x, opt.cancel);
         };
         if (!forEachItem(threads, plan.super->cachedColumns(), opt.cancel, prepare)) return false;
         plan.super->columnsReady();
     }
     return forEachItem(threads, height, opt.cancel, [&](int worker, std::int32_t y) {
         if (!renderRow(plan, scratch[static_cast<std::size_t>(worker)], y, rowOf(y), opt.cancel)) return false;
-        rowFinished(opt, y);
+        rowFinished(opt);
         return true;
     });
 }
 
-bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
-    return renderImageTuned(s, pixels, opt, RenderTuning{});
+}  // namespace
+
+bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
+                      const RenderTuning& tuning) {
+    try {
+        return renderTuned(s, pixels, opt, tuning);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        // Only a size beyond what a container can hold gets here.
+        throw std::bad_alloc();
+    }
 }

@@ -6,10 +6,6 @@
 #include "render.h"
 #include "supersample.h"
 
-// Pixels x0..x1-1 of row y of renderReference; `row` is that row's start.
-void renderReferencePixels(const PatternSettings& s, std::uint32_t* row, std::int32_t y, std::int32_t x0,
-                           std::int32_t x1);
-
 // Choices that change only the speed: the supersampling tuning, and the
 // plain per-pixel path the renderer falls back to when memory is short.
 struct RenderTuning {

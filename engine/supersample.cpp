@@ -125,17 +125,22 @@ inline void addLow(Acc* __restrict out, const std::int32_t* __restrict low, std:
 class CancelCheck {
 public:
     explicit CancelCheck(const std::atomic<bool>* flag) : flag_(flag) {}
+    // Once true, true for good.
     bool stop(std::uint64_t work) {
         if (!flag_) return false;
+        if (stopped_) return true;
         done_ += work;
         if (done_ < kCancelWork) return false;
         done_ = 0;
-        return flag_->load(std::memory_order_relaxed);
+        stopped_ = flag_->load(std::memory_order_relaxed);
+        return stopped_;
     }
+    bool stopped() const { return stopped_; }
 
 private:
     const std::atomic<bool>* flag_;
     std::uint64_t done_ = 0;
+    bool stopped_ = false;
 };
 
 std::int64_t fromBits64(std::uint64_t u) {
@@ -222,6 +227,9 @@ struct ChannelPlan {
 struct Supersampler::Impl {
     const PatternSettings* s = nullptr;
     std::int32_t width = 0, n = 2, periodX = 1, periodY = 1;
+    // Samples of a pixel side taken at once; long pixels have more.
+    std::int32_t chunk = 2;
+    bool longPixels = false;
     bool trigX = false, trigY = false;
     SupersampleTuning::Sums sums = SupersampleTuning::Sums::Auto;
     ChannelPlan channel[3];
@@ -233,22 +241,31 @@ struct Supersampler::Impl {
     // fewer columns if memory is short.
     void allocate(std::int32_t columns);
 
-    // Horizontal waves of the n samples of column x, for all channels.
-    void columnWaves(std::int32_t x, std::int32_t* const u[3]) const;
-    void columnWave(std::int32_t x, int c, std::int32_t* u) const;
-    std::uint32_t encodeColumn(const ChannelPlan& ch, const std::int32_t* u, std::uint32_t px0, Worker& w,
-                               std::uint32_t* out, std::int32_t& umin, std::int32_t& umax) const;
+    // Horizontal waves of samples i0..i0+count-1 of column x, for all
+    // channels or for channel c.
+    void columnWaves(std::int32_t x, std::int32_t i0, std::int32_t count, std::int32_t* const u[3]) const;
+    void columnWave(std::int32_t x, std::int32_t i0, std::int32_t count, int c, std::int32_t* u) const;
+    // Vertical waves plus base of sample rows Y0+j0..Y0+j0+count-1.
+    void rowWaves(std::int32_t Y0, std::int32_t j0, std::int32_t count, std::int32_t* const wb[3]) const;
+    void rowWave(std::int32_t Y0, std::int32_t j0, std::int32_t count, int c, std::int32_t* wb) const;
+    // Column x's entries for every channel into out[c] (len[c] of them), and
+    // its wave ranges; a chunk of samples at a time. False when cancelled.
+    bool encodeColumn(Worker& w, std::int32_t x, std::uint32_t* const out[3], std::uint32_t len[3],
+                      std::int32_t umin[3], std::int32_t umax[3], CancelCheck& cancel) const;
+    // The sample rows of the pixel row from Y0, per channel: the range of
+    // wb, the groups of periodic folds and, for short pixels, every wb.
+    bool groupRows(Worker& w, std::int32_t Y0, CancelCheck& cancel) const;
     std::uint32_t columnPhase(std::int32_t x) const {
         return static_cast<std::uint32_t>(i32::mul(i32::sub(x, s->basex), n)) & 15u;
     }
     // Column x's entries for every channel, into the worker's scratch space
     // (to count them) or into the cache; the length is kept either way.
-    void encodeColumnOf(Worker& w, std::int32_t x, bool intoCache);
+    bool encodeColumnOf(Worker& w, std::int32_t x, bool intoCache, const std::atomic<bool>* cancel);
 };
 
 // One channel's state for the current pixel row.
 struct RowChannel {
-    std::vector<std::int32_t> wb;  // vertical wave + base per sample row
+    std::vector<std::int32_t> wb;  // vertical wave + base per sample row (of a chunk)
     std::int32_t wbmin = 0, wbmax = 0;
     std::vector<std::uint64_t> sortKeys;
     std::vector<Group> groups;     // by key of the fold (Limit: raw wb)
@@ -264,62 +281,175 @@ struct RowChannel {
 };
 
 struct Supersampler::Worker {
-    std::vector<std::uint32_t> count;  // per table index, for grouping a column's samples
-    std::vector<std::uint32_t> touched;
-    std::vector<std::int32_t> u[3];         // one column's horizontal waves
+    // Per channel and table index, for grouping samples by (phase, key).
+    std::vector<std::uint32_t> count[3];
+    std::vector<std::uint32_t> touched[3];
+    std::vector<std::int32_t> u[3];         // a chunk of one column's horizontal waves
     std::vector<std::uint32_t> entries[3];  // one uncached column's entries
     RowChannel row[3];
 };
 
-void Supersampler::Impl::columnWave(std::int32_t x, int c, std::int32_t* u) const {
-    const std::int32_t X0 = i32::mul(i32::sub(x, s->basex), n);
+void Supersampler::Impl::columnWave(std::int32_t x, std::int32_t i0, std::int32_t count, int c,
+                                    std::int32_t* u) const {
+    const std::int32_t X0 = i32::add(i32::mul(i32::sub(x, s->basex), n), i0);
     const std::int32_t vx = channel[c].vx;
-    for (std::int32_t i = 0; i < n; ++i) u[i] = waveValue(i32::add(X0, i), vx, s->pat_x, periodX);
+    for (std::int32_t i = 0; i < count; ++i) u[i] = waveValue(i32::add(X0, i), vx, s->pat_x, periodX);
 }
 
-void Supersampler::Impl::columnWaves(std::int32_t x, std::int32_t* const u[3]) const {
+void Supersampler::Impl::columnWaves(std::int32_t x, std::int32_t i0, std::int32_t count,
+                                     std::int32_t* const u[3]) const {
     if (!trigX) {
-        for (int c = 0; c < 3; ++c) columnWave(x, c, u[c]);
+        for (int c = 0; c < 3; ++c) columnWave(x, i0, count, c, u[c]);
         return;
     }
     // One sin/cos for all three channels; waveValue multiplies the same
     // double by each amplitude.
-    const std::int32_t X0 = i32::mul(i32::sub(x, s->basex), n);
-    for (std::int32_t i = 0; i < n; ++i) {
+    const std::int32_t X0 = i32::add(i32::mul(i32::sub(x, s->basex), n), i0);
+    for (std::int32_t i = 0; i < count; ++i) {
         const double f = trigWaveFactor(i32::add(X0, i), s->pat_x, periodX);
         for (int c = 0; c < 3; ++c) u[c][i] = i32::truncDouble(f * static_cast<double>(channel[c].vx));
     }
 }
 
-std::uint32_t Supersampler::Impl::encodeColumn(const ChannelPlan& ch, const std::int32_t* u, std::uint32_t px0,
-                                               Worker& w, std::uint32_t* out, std::int32_t& umin,
-                                               std::int32_t& umax) const {
-    std::int32_t lo = u[0], hi = u[0];
-    for (std::int32_t i = 1; i < n; ++i) {
-        lo = std::min(lo, u[i]);
-        hi = std::max(hi, u[i]);
+void Supersampler::Impl::rowWave(std::int32_t Y0, std::int32_t j0, std::int32_t count, int c,
+                                 std::int32_t* wb) const {
+    const ChannelPlan& ch = channel[c];
+    for (std::int32_t j = 0; j < count; ++j)
+        wb[j] = i32::add(waveValue(i32::add(Y0, i32::add(j0, j)), ch.vy, s->pat_y, periodY), ch.base);
+}
+
+void Supersampler::Impl::rowWaves(std::int32_t Y0, std::int32_t j0, std::int32_t count,
+                                  std::int32_t* const wb[3]) const {
+    if (!trigY) {
+        for (int c = 0; c < 3; ++c) rowWave(Y0, j0, count, c, wb[c]);
+        return;
     }
-    umin = lo;
-    umax = hi;
-    if (ch.fold == Fold::Limit) {
-        // The table key depends on the row's window: keep the waves.
-        for (std::int32_t i = 0; i < n; ++i) out[i] = static_cast<std::uint32_t>(u[i]);
-        return static_cast<std::uint32_t>(n);
+    for (std::int32_t j = 0; j < count; ++j) {
+        const double f = trigWaveFactor(i32::add(Y0, i32::add(j0, j)), s->pat_y, periodY);
+        for (int c = 0; c < 3; ++c)
+            wb[c][j] = i32::add(i32::truncDouble(f * static_cast<double>(channel[c].vy)), channel[c].base);
     }
-    for (std::int32_t i = 0; i < n; ++i) {
-        const std::uint32_t px = ch.dither ? (px0 + static_cast<std::uint32_t>(i)) & 15u : 0u;
-        const std::uint32_t index = px << ch.strideBits | keyOf(ch.fold, u[i]);
-        if (w.count[index]++ == 0) w.touched.push_back(index);
-    }
+}
+
+namespace {
+
+// Moves the counts of the indices touched into out as (count, index) pairs,
+// and clears them. An index counted more often than an entry holds takes
+// several entries.
+std::uint32_t takeCounts(std::vector<std::uint32_t>& count, std::vector<std::uint32_t>& touched,
+                         std::uint32_t* out) {
     std::uint32_t len = 0;
-    for (std::uint32_t index : w.touched) {
-        std::uint32_t c = w.count[index];
-        w.count[index] = 0;
+    for (std::uint32_t index : touched) {
+        std::uint32_t c = count[index];
+        count[index] = 0;
         for (; c > kMaxCount; c -= kMaxCount) out[len++] = index | kMaxCount << kIndexBits;
         out[len++] = index | c << kIndexBits;
     }
-    w.touched.clear();
+    touched.clear();
     return len;
+}
+
+void clearCounts(std::vector<std::uint32_t>& count, std::vector<std::uint32_t>& touched) {
+    for (std::uint32_t index : touched) count[index] = 0;
+    touched.clear();
+}
+
+}  // namespace
+
+bool Supersampler::Impl::encodeColumn(Worker& w, std::int32_t x, std::uint32_t* const out[3], std::uint32_t len[3],
+                                      std::int32_t umin[3], std::int32_t umax[3], CancelCheck& cancel) const {
+    const std::uint32_t px0 = columnPhase(x);
+    std::int32_t* const u[3] = {w.u[0].data(), w.u[1].data(), w.u[2].data()};
+    for (int c = 0; c < 3; ++c) {
+        umin[c] = INT32_MAX;
+        umax[c] = INT32_MIN;
+    }
+    for (std::int32_t i0 = 0; i0 < n; i0 += chunk) {
+        const std::int32_t count = std::min(chunk, n - i0);
+        columnWaves(x, i0, count, u);
+        for (int c = 0; c < 3; ++c) {
+            const ChannelPlan& ch = channel[c];
+            std::int32_t lo = umin[c], hi = umax[c];
+            for (std::int32_t i = 0; i < count; ++i) {
+                lo = std::min(lo, u[c][i]);
+                hi = std::max(hi, u[c][i]);
+            }
+            umin[c] = lo;
+            umax[c] = hi;
+            if (ch.fold == Fold::Limit) {
+                // The table key depends on the row's window: short pixels
+                // keep the waves, long ones recompute them.
+                if (!longPixels)
+                    for (std::int32_t i = 0; i < count; ++i) out[c][i0 + i] = static_cast<std::uint32_t>(u[c][i]);
+                continue;
+            }
+            std::uint32_t* counts = w.count[c].data();
+            std::vector<std::uint32_t>& touched = w.touched[c];
+            const std::uint32_t phase0 = px0 + static_cast<std::uint32_t>(i0);
+            for (std::int32_t i = 0; i < count; ++i) {
+                const std::uint32_t px = ch.dither ? (phase0 + static_cast<std::uint32_t>(i)) & 15u : 0u;
+                const std::uint32_t index = px << ch.strideBits | keyOf(ch.fold, u[c][i]);
+                if (counts[index]++ == 0) touched.push_back(index);
+            }
+        }
+        if (cancel.stop(3u * static_cast<std::uint32_t>(count))) {
+            for (int c = 0; c < 3; ++c) clearCounts(w.count[c], w.touched[c]);
+            return false;
+        }
+    }
+    for (int c = 0; c < 3; ++c)
+        len[c] = channel[c].fold == Fold::Limit ? (longPixels ? 0u : static_cast<std::uint32_t>(n))
+                                                : takeCounts(w.count[c], w.touched[c], out[c]);
+    return true;
+}
+
+bool Supersampler::Impl::groupRows(Worker& w, std::int32_t Y0, CancelCheck& cancel) const {
+    std::int32_t* const wb[3] = {w.row[0].wb.data(), w.row[1].wb.data(), w.row[2].wb.data()};
+    for (RowChannel& r : w.row) {
+        r.wbmin = INT32_MAX;
+        r.wbmax = INT32_MIN;
+    }
+    for (std::int32_t j0 = 0; j0 < n; j0 += chunk) {
+        const std::int32_t count = std::min(chunk, n - j0);
+        rowWaves(Y0, j0, count, wb);
+        for (int c = 0; c < 3; ++c) {
+            const ChannelPlan& ch = channel[c];
+            RowChannel& r = w.row[c];
+            std::int32_t lo = r.wbmin, hi = r.wbmax;
+            for (std::int32_t j = 0; j < count; ++j) {
+                lo = std::min(lo, wb[c][j]);
+                hi = std::max(hi, wb[c][j]);
+            }
+            r.wbmin = lo;
+            r.wbmax = hi;
+            if (ch.fold == Fold::Limit) continue;  // grouped by raw wb, later
+            std::uint32_t* counts = w.count[c].data();
+            std::vector<std::uint32_t>& touched = w.touched[c];
+            const std::uint32_t phase0 = static_cast<std::uint32_t>(i32::add(Y0, j0));
+            for (std::int32_t j = 0; j < count; ++j) {
+                const std::uint32_t py = ch.dither ? (phase0 + static_cast<std::uint32_t>(j)) & 15u : 0u;
+                const std::uint32_t index = py << ch.strideBits | keyOf(ch.fold, wb[c][j]);
+                if (counts[index]++ == 0) touched.push_back(index);
+            }
+        }
+        if (cancel.stop(3u * static_cast<std::uint32_t>(count))) {
+            for (int c = 0; c < 3; ++c) clearCounts(w.count[c], w.touched[c]);
+            return false;
+        }
+    }
+    for (int c = 0; c < 3; ++c) {
+        const ChannelPlan& ch = channel[c];
+        if (ch.fold == Fold::Limit) continue;
+        std::vector<Group>& groups = w.row[c].groups;
+        groups.clear();
+        const std::uint32_t keyMask = (1u << ch.strideBits) - 1;
+        for (std::uint32_t index : w.touched[c]) {
+            groups.push_back({index & keyMask, w.count[c][index], index >> ch.strideBits});
+            w.count[c][index] = 0;
+        }
+        w.touched[c].clear();
+    }
+    return true;
 }
 
 Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tuning) : impl_(new Impl) {
@@ -332,6 +462,8 @@ Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tu
     p.trigX = isTrigWave(s.pat_x);
     p.trigY = isTrigWave(s.pat_y);
     p.sums = tuning.sums;
+    p.chunk = std::min(p.n, std::max<std::int32_t>(1, tuning.chunkSamples));
+    p.longPixels = p.n > p.chunk;
     const std::uint64_t n = static_cast<std::uint64_t>(p.n);
     const DitherMatrices& dm = ditherMatrices();
     static const std::uint8_t kNoDither[16][16] = {};
@@ -382,7 +514,7 @@ Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tu
                   n * n * static_cast<std::uint64_t>(largest) > static_cast<std::uint64_t>(INT32_MAX);
         ch.mean = MeanDivider(p.n, mins[c], mins[c] >= 0 && smallest >= 0);
         if (ch.fold == Fold::Limit)
-            ch.maxEntries = n;
+            ch.maxEntries = p.longPixels ? 0 : n;
         else
             ch.maxEntries = static_cast<std::size_t>(
                 std::min<std::uint64_t>(n, static_cast<std::uint64_t>(ch.phases) * ch.M) + n / kMaxCount + 1);
@@ -433,13 +565,14 @@ void Supersampler::WorkerDeleter::operator()(Worker* w) const { delete w; }
 Supersampler::WorkerPtr Supersampler::makeWorker() const {
     const Impl& p = *impl_;
     WorkerPtr w(new Worker);
-    w->count.assign(std::size_t{16} << 10, 0);
-    const std::size_t n = static_cast<std::size_t>(p.n);
+    const std::size_t chunk = static_cast<std::size_t>(p.chunk), indices = std::size_t{16} << 10;
     for (int c = 0; c < 3; ++c) {
-        w->u[c].resize(n);
+        w->count[c].assign(indices, 0);
+        w->touched[c].reserve(indices);
+        w->u[c].resize(chunk);
         w->entries[c].resize(p.channel[c].maxEntries);
-        w->row[c].wb.resize(n);
-        w->row[c].sortKeys.reserve(n);
+        w->row[c].wb.resize(chunk);
+        w->row[c].sortKeys.reserve(chunk);
     }
     return w;
 }
@@ -448,7 +581,9 @@ std::int32_t Supersampler::cachedColumns() const { return impl_->counting ? 0 : 
 
 bool Supersampler::countingNeeded() const { return impl_->counting; }
 
-void Supersampler::countColumn(Worker& w, std::int32_t x) { impl_->encodeColumnOf(w, x, false); }
+bool Supersampler::countColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel) {
+    return impl_->encodeColumnOf(w, x, false, cancel);
+}
 
 void Supersampler::layOut() {
     Impl& p = *impl_;
@@ -480,38 +615,45 @@ void Supersampler::columnsReady() {
     }
 }
 
-void Supersampler::prepareColumn(Worker& w, std::int32_t x) { impl_->encodeColumnOf(w, x, true); }
+bool Supersampler::prepareColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel) {
+    return impl_->encodeColumnOf(w, x, true, cancel);
+}
 
-void Supersampler::Impl::encodeColumnOf(Worker& w, std::int32_t x, bool intoCache) {
-    std::int32_t* const u[3] = {w.u[0].data(), w.u[1].data(), w.u[2].data()};
-    columnWaves(x, u);
+bool Supersampler::Impl::encodeColumnOf(Worker& w, std::int32_t x, bool intoCache, const std::atomic<bool>* cancel) {
     const std::size_t col = static_cast<std::size_t>(x);
+    std::uint32_t* out[3];
+    for (int c = 0; c < 3; ++c)
+        out[c] = intoCache ? channel[c].entries.get() + channel[c].offset[col] : w.entries[c].data();
+    std::uint32_t len[3];
+    std::int32_t umin[3], umax[3];
+    CancelCheck check(cancel);
+    if (!encodeColumn(w, x, out, len, umin, umax, check)) return false;
     for (int c = 0; c < 3; ++c) {
-        ChannelPlan& ch = channel[c];
-        std::uint32_t* out = intoCache ? ch.entries.get() + ch.offset[col] : w.entries[c].data();
-        ch.length[col] = encodeColumn(ch, u[c], columnPhase(x), w, out, ch.umin[col], ch.umax[col]);
+        channel[c].length[col] = len[c];
+        channel[c].umin[col] = umin[c];
+        channel[c].umax[col] = umax[c];
     }
+    return true;
 }
 
 namespace {
 
-// Sorts sample rows into groups of equal (phase, key).
-void makeGroups(const ChannelPlan& ch, RowChannel& r, std::int32_t Y0, bool raw, std::vector<Group>& out) {
-    const std::size_t n = r.wb.size();
-    r.sortKeys.clear();
+// Sorts sample rows Y0..Y0+n-1 into groups of equal (phase, raw wb).
+void makeRawGroups(const ChannelPlan& ch, const std::int32_t* wb, std::size_t n, std::int32_t Y0,
+                   std::vector<std::uint64_t>& sortKeys, std::vector<Group>& out) {
+    sortKeys.clear();
     for (std::size_t j = 0; j < n; ++j) {
         const std::uint64_t py =
             ch.dither ? static_cast<std::uint32_t>(i32::add(Y0, static_cast<std::int32_t>(j))) & 15u : 0u;
-        const std::uint32_t key = raw ? static_cast<std::uint32_t>(r.wb[j]) : keyOf(ch.fold, r.wb[j]);
-        r.sortKeys.push_back(py << 32 | key);
+        sortKeys.push_back(py << 32 | static_cast<std::uint32_t>(wb[j]));
     }
-    std::sort(r.sortKeys.begin(), r.sortKeys.end());
+    std::sort(sortKeys.begin(), sortKeys.end());
     out.clear();
     for (std::size_t j = 0; j < n;) {
         std::size_t k = j + 1;
-        while (k < n && r.sortKeys[k] == r.sortKeys[j]) ++k;
-        const std::uint32_t py = static_cast<std::uint32_t>(r.sortKeys[j] >> 32);
-        out.push_back({static_cast<std::uint32_t>(r.sortKeys[j]), static_cast<std::uint32_t>(k - j), py});
+        while (k < n && sortKeys[k] == sortKeys[j]) ++k;
+        const std::uint32_t py = static_cast<std::uint32_t>(sortKeys[j] >> 32);
+        out.push_back({static_cast<std::uint32_t>(sortKeys[j]), static_cast<std::uint32_t>(k - j), py});
         j = k;
     }
 }
@@ -697,14 +839,22 @@ struct Column {
 
 // Prepares one channel's sums for the pixel row: groups of sample rows and,
 // where it pays, the row table.
+// groupRows has run; periodic folds have their groups, Limit rows of short
+// pixels have every wb.
 template <class Acc>
-bool prepareRowChannel(const ChannelPlan& ch, RowChannel& r, std::int32_t Y0, std::int32_t width, std::int32_t n,
-                       SupersampleTuning::Sums sums, CancelCheck& cancel) {
-    r.wbmin = *std::min_element(r.wb.begin(), r.wb.end());
-    r.wbmax = *std::max_element(r.wb.begin(), r.wb.end());
+bool prepareRowChannel(const Supersampler::Impl& p, const ChannelPlan& ch, RowChannel& r, std::int32_t Y0,
+                       CancelCheck& cancel) {
+    const std::int32_t width = p.width, n = p.n;
     r.rawReady = false;
     const bool limit = ch.fold == Fold::Limit;
-    makeGroups(ch, r, Y0, limit, r.groups);
+    if (limit) {
+        if (p.longPixels) {
+            // Each pixel sums its samples a chunk at a time.
+            r.table = false;
+            return true;
+        }
+        makeRawGroups(ch, r.wb.data(), r.wb.size(), Y0, r.sortKeys, r.groups);
+    }
     const double G = static_cast<double>(r.groups.size()), W = width;
     double tableCost, directCost;
     bool possible = true;
@@ -721,7 +871,7 @@ bool prepareRowChannel(const ChannelPlan& ch, RowChannel& r, std::int32_t Y0, st
                     W * ch.entriesPerColumn;
         directCost = W * (ch.entriesPerColumn * G + kDirectPixel);
     }
-    switch (sums) {
+    switch (p.sums) {
         case SupersampleTuning::Sums::Tables:
             r.table = possible;
             break;
@@ -739,8 +889,33 @@ bool prepareRowChannel(const ChannelPlan& ch, RowChannel& r, std::int32_t Y0, st
 
 namespace {
 
+// Every sample of a long pixel from its raw values, a chunk of sample rows
+// and a chunk of sample columns at a time: exact for any fold in little
+// memory, and slow. scratchU and the row's wb hold a chunk each.
+template <Fold F, bool Dither, class Acc>
+Acc sumRawLong(const Supersampler::Impl& p, int c, RowChannel& r, std::int32_t x, std::int32_t Y0,
+               std::int32_t* scratchU, CancelCheck& cancel) {
+    const ChannelPlan& ch = p.channel[c];
+    const std::uint32_t px0 = p.columnPhase(x);
+    Acc s = 0;
+    for (std::int32_t j0 = 0; j0 < p.n; j0 += p.chunk) {
+        const std::int32_t rows = std::min(p.chunk, p.n - j0);
+        p.rowWave(Y0, j0, rows, c, r.wb.data());
+        makeRawGroups(ch, r.wb.data(), static_cast<std::size_t>(rows), i32::add(Y0, j0), r.sortKeys, r.rawGroups);
+        for (std::int32_t i0 = 0; i0 < p.n; i0 += p.chunk) {
+            const std::int32_t columns = std::min(p.chunk, p.n - i0);
+            p.columnWave(x, i0, columns, c, scratchU);
+            s += sumRaw<F, Dither, Acc>(ch, scratchU, columns, px0 + static_cast<std::uint32_t>(i0), r.rawGroups,
+                                        cancel);
+            if (cancel.stopped()) return s;
+        }
+    }
+    return s;
+}
+
 // One channel's contributions summed over a pixel, by whichever exact way
-// applies to it. scratchU holds n values, for waves that must be recomputed.
+// applies to it. scratchU holds a chunk of values, for waves that must be
+// recomputed.
 template <Fold F, bool Table, bool Dither, class Acc>
 inline Acc pixelSum(const Supersampler::Impl& p, int c, RowChannel& r, const Column& col, std::int32_t x,
                     std::int32_t Y0, std::int32_t* scratchU, CancelCheck& cancel) {
@@ -767,18 +942,19 @@ inline Acc pixelSum(const Supersampler::Impl& p, int c, RowChannel& r, const Col
                 else
                     return sumPeriodicDirect<Dither, Acc>(ch, r, col.e, col.len, shift, cancel);
             }
+            if (p.longPixels) return sumRawLong<Fold::TurnFast, Dither, Acc>(p, c, r, x, Y0, scratchU, cancel);
             if (!r.rawReady) {
-                makeGroups(ch, r, Y0, true, r.rawGroups);
+                makeRawGroups(ch, r.wb.data(), r.wb.size(), Y0, r.sortKeys, r.rawGroups);
                 r.rawReady = true;
             }
             const std::int32_t* u = col.rawU;
             if (!u) {
-                p.columnWave(x, c, scratchU);
+                p.columnWave(x, 0, n, c, scratchU);
                 u = scratchU;
             }
             return sumRaw<Fold::TurnFast, Dither, Acc>(ch, u, n, p.columnPhase(x), r.rawGroups, cancel);
         } else {
-            (void)Y0, (void)scratchU;
+            if (p.longPixels) return sumRawLong<Fold::Limit, Dither, Acc>(p, c, r, x, Y0, scratchU, cancel);
             const std::int32_t* u = reinterpret_cast<const std::int32_t*>(col.e);
             const std::uint32_t px0 = Dither ? p.columnPhase(x) : 0u;
             if constexpr (Table) {
@@ -865,36 +1041,26 @@ bool Supersampler::renderRow(Worker& w, std::int32_t y, std::int32_t* const valu
     const std::int32_t n = p.n, width = p.width;
     const std::int32_t Y0 = i32::mul(i32::sub(y, s.basey), n);
     CancelCheck check(cancel);
-    for (std::int32_t j = 0; j < n; ++j) {
-        const std::int32_t sy = i32::add(Y0, j);
-        if (p.trigY) {
-            const double f = trigWaveFactor(sy, s.pat_y, p.periodY);
-            for (int c = 0; c < 3; ++c)
-                w.row[c].wb[j] =
-                    i32::add(i32::truncDouble(f * static_cast<double>(p.channel[c].vy)), p.channel[c].base);
-        } else {
-            for (int c = 0; c < 3; ++c)
-                w.row[c].wb[j] = i32::add(waveValue(sy, p.channel[c].vy, s.pat_y, p.periodY), p.channel[c].base);
-        }
-    }
+    if (!p.groupRows(w, Y0, check)) return false;
     RowFns fn[3];
     for (int c = 0; c < 3; ++c) {
         const ChannelPlan& ch = p.channel[c];
-        const bool ok = ch.wide ? prepareRowChannel<std::uint64_t>(ch, w.row[c], Y0, width, n, p.sums, check)
-                                : prepareRowChannel<std::uint32_t>(ch, w.row[c], Y0, width, n, p.sums, check);
+        const bool ok = ch.wide ? prepareRowChannel<std::uint64_t>(p, ch, w.row[c], Y0, check)
+                                : prepareRowChannel<std::uint32_t>(p, ch, w.row[c], Y0, check);
         if (!ok) return false;
         fn[c] = pickRow(ch.fold, w.row[c].table, ch.dither, ch.wide);
     }
     for (int c = 0; c < 3; ++c)
         if (!fn[c].cached(p, c, w.row[c], values[c], Y0, w.u[c].data(), check)) return false;
+    std::uint32_t* const out[3] = {w.entries[0].data(), w.entries[1].data(), w.entries[2].data()};
     for (std::int32_t x = p.cached; x < width; ++x) {
-        std::int32_t* const u[3] = {w.u[0].data(), w.u[1].data(), w.u[2].data()};
-        p.columnWaves(x, u);
+        std::uint32_t len[3];
+        std::int32_t umin[3], umax[3];
+        if (!p.encodeColumn(w, x, out, len, umin, umax, check)) return false;
         for (int c = 0; c < 3; ++c) {
-            const ChannelPlan& ch = p.channel[c];
-            Column col{w.entries[c].data(), 0, 0, 0, u[c]};
-            col.len = p.encodeColumn(ch, u[c], p.columnPhase(x), w, w.entries[c].data(), col.umin, col.umax);
-            values[c][x] = fn[c].uncached(p, c, w.row[c], col, x, Y0, u[c], check);
+            // Short pixels: the whole column's waves are still at hand.
+            const Column col{out[c], len[c], umin[c], umax[c], p.longPixels ? nullptr : w.u[c].data()};
+            values[c][x] = fn[c].uncached(p, c, w.row[c], col, x, Y0, w.u[c].data(), check);
         }
         if (check.stop(3u * static_cast<std::uint32_t>(n))) return false;
     }

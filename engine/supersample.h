@@ -24,6 +24,11 @@ struct SupersampleTuning {
     // distinct sample rows, or whichever costs less.
     enum class Sums { Auto, Tables, Direct };
     Sums sums = Sums::Auto;
+    // Samples of one pixel side held at once. A longer side is taken a piece
+    // at a time, so that scratch space stays small at any accuracy; where a
+    // sum needs every sample's own value (Limit, Turn fast near the 32-bit
+    // wrap), such pixels then sum their samples one by one.
+    std::int32_t chunkSamples = 1 << 16;
 };
 
 class Supersampler {
@@ -37,7 +42,8 @@ public:
 
     // What every row shares (opaque).
     struct Impl;
-    // One worker's scratch space: O(n) plus a few tables of at most 2 MB.
+    // One worker's scratch space: O(chunkSamples) plus a few tables of at
+    // most 2 MB.
     struct Worker;
     struct WorkerDeleter {
         void operator()(Worker* w) const;
@@ -49,12 +55,13 @@ public:
     // must run for every column 0..bmpw-1 (from any worker, in any order),
     // then layOut once.
     bool countingNeeded() const;
-    void countColumn(Worker& w, std::int32_t x);
+    // False when `cancel` was raised, and the column is then left unfinished.
+    bool countColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel);
     void layOut();
     // Columns 0..cachedColumns()-1 are cached; prepareColumn must have run
     // for each of them (from any worker, in any order) before renderRow.
     std::int32_t cachedColumns() const;
-    void prepareColumn(Worker& w, std::int32_t x);
+    bool prepareColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel);
     // After every prepareColumn: lets the cost estimates see the cache.
     void columnsReady();
 

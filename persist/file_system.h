@@ -42,11 +42,6 @@ enum class WriteResult {
 WriteResult writeFile(const std::string& target, const std::function<bool(std::FILE*)>& writer,
                       std::string* errorText = nullptr);
 
-// writeFile for callers to whom anything but Written is a failure; a
-// read-only target gets the reason "the file is read-only".
-bool writeFileReplacing(const std::string& target, const std::function<bool(std::FILE*)>& writer,
-                        std::string* errorText = nullptr);
-
 // From now on, SIGINT, SIGTERM and SIGHUP remove the temporary file of a
 // writeFile in progress and end the process with exit code
 // 128 + the signal number, as a shell reports a process it interrupted.

@@ -19,17 +19,4 @@ bool runWriter(std::FILE* f, const Writer& writer, int* err) {
     return ok;
 }
 
-bool writeFileReplacing(const std::string& target, const Writer& writer, std::string* errorText) {
-    switch (writeFile(target, writer, errorText)) {
-    case WriteResult::Written:
-        return true;
-    case WriteResult::ReadOnly:
-        if (errorText) *errorText = "the file is read-only";
-        return false;
-    case WriteResult::Failed:
-        break;
-    }
-    return false;
-}
-
 }  // namespace fsys

@@ -464,5 +464,7 @@ int main(int argc, char** argv) {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {
         writeError("out of memory");
+    } catch (const std::length_error&) {
+        writeError("out of memory");
     }
 }

@@ -15,7 +15,7 @@ struct RenderScheduler::Shared {
 
     mutable std::mutex mutex;
     std::condition_variable wake;     // the worker waits here for work or for quit
-    std::condition_variable stopped;  // shutdown waits here for the worker to end
+    std::condition_variable stopped;  // shutdown waits here for the worker to end, and for finished() to return
 
     // Guarded by mutex.
     std::uint64_t latest = 0;  // newest ticket handed out (or voided by cancel)
@@ -28,6 +28,7 @@ struct RenderScheduler::Shared {
     std::chrono::steady_clock::time_point since;
     bool quit = false;
     bool ended = false;
+    bool inFinished = false;  // the worker is in finished()
 
     // Read by the render threads without the lock.
     std::atomic<bool> stop{false};
@@ -60,8 +61,9 @@ void RenderScheduler::Shared::work() {
             options.rowsDone = &rowsDone;
             options.cancel = &stop;
             complete = renderImage(job.settings, job.pixels.data(), options);
-        } catch (const std::bad_alloc&) {
-            // Reported as an image without pixels: the window keeps the old one.
+        } catch (const std::exception&) {
+            // Memory ran out: reported as an image without pixels, and the
+            // window keeps the old one.
             job.pixels = std::vector<std::uint32_t>();
             complete = true;
         }
@@ -72,10 +74,14 @@ void RenderScheduler::Shared::work() {
             if (spare.empty()) spare.swap(job.pixels);
             continue;
         }
+        // Not after shutdown: it made every ticket old before it waited.
         done = std::move(job);
+        inFinished = true;
         lock.unlock();
         finished();
         lock.lock();
+        inFinished = false;
+        stopped.notify_all();
     }
     ended = true;
     stopped.notify_all();
@@ -133,7 +139,6 @@ void RenderScheduler::recycle(std::vector<std::uint32_t>&& pixels) {
 RenderScheduler::Status RenderScheduler::status() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     Status st;
-    st.ticket = shared_->latest;
     st.since = shared_->since;
     if (shared_->pending) {
         st.busy = true;
@@ -154,5 +159,9 @@ bool RenderScheduler::shutdown(std::chrono::milliseconds timeout) {
     shared_->done.reset();
     shared_->stop.store(true, std::memory_order_relaxed);
     shared_->wake.notify_one();
-    return shared_->stopped.wait_for(lock, timeout, [&] { return shared_->ended; });
+    const bool ended = shared_->stopped.wait_for(lock, timeout, [&] { return shared_->ended; });
+    // A finished() that began before quit was set is waited for, however
+    // long the timeout; none begins after it.
+    shared_->stopped.wait(lock, [&] { return !shared_->inFinished; });
+    return ended;
 }

@@ -23,7 +23,6 @@ public:
 
     struct Status {
         bool busy = false;          // the newest request is waiting or rendering
-        std::uint64_t ticket = 0;   // the newest request
         std::int32_t rowsDone = 0;  // of the newest request's render
         std::int32_t rows = 0;
         std::chrono::steady_clock::time_point since;  // when the newest request was made
@@ -57,7 +56,9 @@ public:
     // Cancels everything and waits up to timeout for the worker to end. A
     // worker still busy after that (a render that cannot stop in time) is
     // left to end on its own; it only touches state it shares ownership of.
-    // Returns whether the worker ended.
+    // Returns whether the worker ended. Either way, finished() is not running
+    // and will not run once this returns (a call already under way is waited
+    // for, so it must not call shutdown itself).
     bool shutdown(std::chrono::milliseconds timeout);
 
 private:

@@ -262,11 +262,18 @@ TEST(FastRender, SupersamplingMatchesTheReferenceOnEveryPath) {
         const PatternSettings s = gen.supersampled();
         const auto expected = referenceImage(s);
         const std::size_t perColumn = 3u * static_cast<std::size_t>(s.accuracy) + 3u;
-        for (Sums sums : {Sums::Auto, Sums::Tables, Sums::Direct})
+        // Pixel sides longer than a chunk: in chunks of a third (and one) of
+        // a side, with every column cached and none.
+        for (std::int32_t chunk : {1 << 16, std::max(1, s.accuracy / 3), 1})
+            for (Sums sums : {Sums::Auto, Sums::Tables, Sums::Direct})
             for (std::size_t cache : {std::size_t{1} << 30, std::size_t{0}, perColumn, perColumn * ((s.bmpw + 1) / 2)}) {
+                if ((chunk < s.accuracy && (sums != Sums::Auto || cache == perColumn)) ||
+                    (chunk == 1 && s.accuracy > 8))
+                    continue;
                 RenderTuning tuning;
                 tuning.supersample.sums = sums;
                 tuning.supersample.cacheEntries = cache;
+                tuning.supersample.chunkSamples = chunk;
                 RenderOptions o;
                 o.threads = 2;
                 std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEFu);
@@ -274,7 +281,8 @@ TEST(FastRender, SupersamplingMatchesTheReferenceOnEveryPath) {
                 for (std::size_t i = 0; i < px.size(); ++i)
                     ASSERT_EQ(px[i], expected[i])
                         << "seed " << seed << " (PALLODEX_RENDER_SEED + 2), case " << k << ", sums "
-                        << static_cast<int>(sums) << ", cache " << cache << ", pixel (" << i % s.bmpw << ", "
+                        << static_cast<int>(sums) << ", cache " << cache << ", chunk " << chunk << ", pixel ("
+                        << i % s.bmpw << ", "
                         << i / s.bmpw << ")\n  " << describe(s);
             }
     }

@@ -132,10 +132,9 @@ TEST(Render, EveryPixelIsWrittenForOddSizes) {
     }
 }
 
-TEST(Render, ReportsEveryRowOnceWithItsFinalPixels) {
-    // Rows are shared among threads; each must be announced once, through
-    // both the counter and the callback, with its pixels already final. The
-    // plain path (taken when memory is short) shares rows the same way.
+TEST(Render, CountsEveryRowOnce) {
+    // Rows are shared among threads; each must be counted once. The plain
+    // path (taken when memory is short) shares rows the same way.
     PatternSettings dithered;
     dithered.pat_x = WaveSine;
     dithered.dth_r = 6;
@@ -146,24 +145,16 @@ TEST(Render, ReportsEveryRowOnceWithItsFinalPixels) {
         s.bmpw = w, s.bmph = h, s.accuracy = accuracy;
         const std::vector<std::uint32_t> expected = reference(s);
         std::vector<std::uint32_t> px(expected.size(), 0xDEADBEEF);
-        std::vector<std::atomic<int>> reported(static_cast<std::size_t>(h));
-        std::atomic<int> rows{0}, early{0};
+        std::atomic<int> rows{0};
         const std::atomic<bool> neverRaised{false};
         RenderOptions o;
         o.threads = threads;
         o.rowsDone = &rows;
         o.cancel = &neverRaised;
-        o.rowDone = [&](std::int32_t y) {
-            reported[static_cast<std::size_t>(y)].fetch_add(1);
-            const std::size_t start = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
-            if (!std::equal(px.begin() + start, px.begin() + start + w, expected.begin() + start)) early.fetch_add(1);
-        };
         RenderTuning tuning;
         tuning.plain = plain;
         EXPECT_TRUE(renderImageTuned(s, px.data(), o, tuning));
         EXPECT_EQ(rows.load(), h);
-        EXPECT_EQ(early.load(), 0) << "rows announced before their pixels were final";
-        for (int y = 0; y < h; ++y) EXPECT_EQ(reported[static_cast<std::size_t>(y)].load(), 1) << "row " << y;
         EXPECT_EQ(px, expected) << w << "x" << h << " accuracy " << accuracy;
     }
 }
@@ -189,6 +180,8 @@ TEST(Render, CancelStopsLongRendersPromptly) {
                           Case{"one row", 2048, 1, 100000, false, false, false},
                           Case{"one pixel", 1, 1, 100000, true, false, false},
                           Case{"plain path", 256, 256, 64, false, true, false},
+                          Case{"plain path, one pixel", 1, 1, 300000000, false, true, false},
+                          Case{"long pixel", 1, 1, 300000000, false, false, false},
                           Case{"raised before", 2048, 2048, 100000, false, false, true}}) {
         PatternSettings s = steep;
         s.bmpw = c.w, s.bmph = c.h, s.accuracy = c.accuracy;
@@ -222,6 +215,42 @@ TEST(Render, CancelStopsLongRendersPromptly) {
         // for a loaded machine and the sanitizers.
         EXPECT_LT(waited, 5.0) << c.what;
     }
+}
+
+TEST(Render, AccuracyBeyondThePeriodBoundDrawsAtTheLargestFactorWithin) {
+    // A period scaled by the accuracy may not pass 536870911: the image is the
+    // one of the largest factor that keeps both periods within it. These
+    // periods leave factors of 131071 (pixels longer than a chunk of
+    // samples), 8 and 1 (a period beyond the bound on its own); at the
+    // accuracies asked for, a render would never end.
+    const std::int32_t bound = 536870911;
+    PatternSettings base;
+    base.pat_x = WaveSine, base.mode_g = EdgeTurnSlow, base.dth_r = 3, base.vy_r = 4000, base.hue = 90;
+    for (std::int32_t period : {4096, 1 << 26, 1 << 30})
+        for (auto [w, h] : {std::pair{1, 1}, {2, 3}})
+            for (std::int32_t accuracy : {(1 << 29) - 1, 1 << 29, INT32_MAX}) {
+                PatternSettings s = base;
+                s.bmpw = w, s.bmph = h, s.accuracy = accuracy;
+                s.basew = period - w;
+                s.baseh = period - (period == 4096 ? 7 : h);  // a shorter vertical period
+                const std::int32_t factor = std::max(1, bound / period);
+                ASSERT_EQ(s.periodX(), period);
+                PatternSettings within = s;
+                within.accuracy = factor;
+                std::vector<std::uint32_t> expected;
+                if (factor <= 8) {
+                    expected = reference(within);
+                    EXPECT_EQ(reference(s), expected) << "the reference at accuracy " << accuracy;
+                } else {
+                    // Every sample of a pixel side at once.
+                    RenderTuning whole;
+                    whole.supersample.chunkSamples = factor;
+                    expected.resize(static_cast<std::size_t>(w * h));
+                    ASSERT_TRUE(renderImageTuned(within, expected.data(), RenderOptions{}, whole));
+                }
+                EXPECT_EQ(renderImage(s), expected) << w << "x" << h << ", period " << period << ", accuracy "
+                                                    << accuracy;
+            }
 }
 
 TEST(TileMeasure, TellsSeamsFlatnessAndNoise) {

@@ -2,6 +2,8 @@
 // them; shared by the renderer, the PNG encoder and pallodex-render.
 #pragma once
 
+#include <exception>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -17,17 +19,31 @@ inline int workerCount(int requested) {
 // Runs work(worker) on `threads` workers, the calling thread being worker 0,
 // and returns when all have returned. If the system refuses to start a
 // thread, fewer workers run: work must take its items from a shared counter
-// rather than count on a share per worker.
+// rather than count on a share per worker. An exception that leaves work on
+// any worker is rethrown here once every worker has returned (the first one
+// caught, if several); work that should stop the others when one fails must
+// tell them itself.
 template <class Work>
 void runWorkers(int threads, const Work& work) {
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    auto guarded = [&](int worker) {
+        try {
+            work(worker);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(failureMutex);
+            if (!failure) failure = std::current_exception();
+        }
+    };
     std::vector<std::thread> pool;
     try {
         pool.reserve(static_cast<std::size_t>(threads > 1 ? threads - 1 : 0));
-        for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
+        for (int w = 1; w < threads; ++w) pool.emplace_back(guarded, w);
     } catch (const std::system_error&) {
         // Fewer threads than asked for: the ones running share all the work.
     } catch (const std::bad_alloc&) {
     }
-    work(0);
+    guarded(0);
     for (auto& th : pool) th.join();
+    if (failure) std::rethrow_exception(failure);
 }
