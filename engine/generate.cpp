@@ -17,8 +17,10 @@
 // 510 and 512 for the turns), the dither matrix after 16 supersamples. A side
 // of k * lambda + r pixels then puts on the wrap either the same pair of
 // pixels as an inner boundary (r = 0 with k >= 2, or r = 2) or two equal
-// pixels (r = 1), which is never a seam. The sizes of the waves are then
-// bounded so that the mean neighbour difference stays well below noise.
+// pixels (r = 1), which is never a seam (the sine methods repeat only to the
+// rounding of their doubles, a difference of one in a rare sample). The sizes
+// of the waves are then bounded so that the mean neighbour difference stays
+// well below noise, and a look at a few pixels rejects the rare flat draw.
 
 namespace {
 
@@ -192,10 +194,6 @@ std::size_t distinctColours(std::vector<std::uint32_t> px) {
     std::sort(px.begin(), px.end());
     return static_cast<std::size_t>(std::unique(px.begin(), px.end()) - px.begin());
 }
-
-}  // namespace
-
-namespace {
 
 PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
     PatternSettings s;
