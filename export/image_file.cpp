@@ -4,14 +4,8 @@
 #include "png.h"
 
 ImageFormat imageFormatForFilter(std::int32_t filterIndex) {
-    switch (filterIndex) {
-        case 2:
-            return ImageFormat::Bmp8;
-        case 3:
-            return ImageFormat::Png;
-        default:
-            return ImageFormat::Bmp24;
-    }
+    constexpr std::int32_t count = sizeof kSaveDialogFormats / sizeof kSaveDialogFormats[0];
+    return filterIndex >= 1 && filterIndex <= count ? kSaveDialogFormats[filterIndex - 1] : kSaveDialogFormats[0];
 }
 
 const char* imageExtension(ImageFormat format) { return format == ImageFormat::Png ? "png" : "bmp"; }

@@ -7,8 +7,11 @@
 
 enum class ImageFormat { Bmp24, Bmp8, Png };
 
-// The save dialog's filters in order: 1 full-colour BMP, 2 256-colour BMP,
-// 3 PNG. Any other index (an old or edited settings file) is full colour.
+// The formats in the order the save dialog lists them: its filter index n
+// (counted from 1, and stored as flg_bit) is kSaveDialogFormats[n - 1].
+constexpr ImageFormat kSaveDialogFormats[] = {ImageFormat::Bmp24, ImageFormat::Bmp8, ImageFormat::Png};
+// Any index outside the list (an old or edited settings file) is the first,
+// full colour.
 ImageFormat imageFormatForFilter(std::int32_t filterIndex);
 // The extension (without dot) a file of that format gets by default.
 const char* imageExtension(ImageFormat format);

@@ -8,18 +8,40 @@
 #include <string>
 #include <vector>
 
+#include "error_box.h"
 #include "file_dialog.h"
 #include "file_system.h"
 #include "image_file.h"
 
 namespace {
 
-// Three entries, the first two both *.bmp: the index chosen decides the
-// format. The literal is split after each \0 so that "256" cannot join it as
-// an octal escape.
-const char kImageFilter[] = "フルカラー(24bit)ビットマップ\0" "*.bmp\0"
-                            "256色ビットマップ\0" "*.bmp\0"
-                            "PNG ファイル (*.png)\0" "*.png\0";
+// The save dialog's entry for a format: the first two are both *.bmp, so the
+// index chosen, not the name typed, decides the format.
+struct FilterEntry {
+    const char* name;
+    const char* pattern;
+};
+
+FilterEntry filterEntry(ImageFormat format) {
+    switch (format) {
+        case ImageFormat::Bmp8:
+            return {"256色ビットマップ", "*.bmp"};
+        case ImageFormat::Png:
+            return {"PNG ファイル (*.png)", "*.png"};
+        default:
+            return {"フルカラー(24bit)ビットマップ", "*.bmp"};
+    }
+}
+
+// The filter string in the order of kSaveDialogFormats: name\0pattern\0...\0.
+std::string imageFilter() {
+    std::string filter;
+    for (const ImageFormat format : kSaveDialogFormats) {
+        const FilterEntry e = filterEntry(format);
+        filter.append(e.name).append(1, '\0').append(e.pattern).append(1, '\0');
+    }
+    return filter;  // c_str() adds the final \0
+}
 
 enum class WriteOutcome { Written, BadName, Failed };
 
@@ -129,9 +151,10 @@ bool placeWallpaper(const ImageSurface& surface, bool tiled) {
 
 bool chooseBitmapFile(HWND owner, std::int32_t& filterIndex, char* fileName) {
     FileDialog d;
+    const std::string filter = imageFilter();
     // The dialog appends the extension of the filter chosen in it to a name
     // typed without one; this is where it starts.
-    prepareFileDialog(d, owner, kImageFilter, fileName, imageExtension(imageFormatForFilter(filterIndex)));
+    prepareFileDialog(d, owner, filter.c_str(), fileName, imageExtension(imageFormatForFilter(filterIndex)));
     d.ofn.nFilterIndex = static_cast<DWORD>(filterIndex);
     d.ofn.Flags = OFN_OVERWRITEPROMPT;
     if (!GetSaveFileNameA(&d.ofn)) return false;

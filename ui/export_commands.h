@@ -10,7 +10,7 @@
 
 // The save dialog for an image file: the chosen name lands in fileName
 // (MAX_PATH characters, the last name offered again) and the chosen format in
-// filterIndex (1 full-colour BMP, 2 256-colour BMP, 3 PNG). False when the
+// filterIndex (see kSaveDialogFormats in image_file.h). False when the
 // dialog was cancelled; nothing is changed then.
 bool chooseBitmapFile(HWND owner, std::int32_t& filterIndex, char* fileName);
 // Writes the surface's picture to path in the format of filterIndex, through

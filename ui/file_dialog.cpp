@@ -20,5 +20,3 @@ void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* file
     d.ofn.lpstrInitialDir = d.initialDir[0] ? d.initialDir : nullptr;
     d.ofn.lpstrDefExt = defaultExtension;
 }
-
-void showError(HWND owner, const char* text) { MessageBoxA(owner, text, "エラー", MB_OK); }

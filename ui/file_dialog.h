@@ -12,6 +12,3 @@ struct FileDialog {
     char initialDir[MAX_PATH];
 };
 void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* fileName, const char* defaultExtension);
-
-// The text of an error box: caption "エラー", an OK button.
-void showError(HWND owner, const char* text);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "dialogs.h"
+#include "error_box.h"
 #include "export_commands.h"
 #include "file_dialog.h"
 #include "file_system.h"
@@ -28,7 +29,7 @@ HINSTANCE g_hInst;
 HWND g_hWnd;
 PatternSettings g_settings;
 std::int8_t g_tileView = 1;
-std::int32_t g_bitmapFilterIndex = 1;  // 1: 24-bit, 2: 256 colours, 3: PNG
+std::int32_t g_bitmapFilterIndex = 1;  // the save dialog's, see kSaveDialogFormats
 std::string g_startDir;
 char g_infoFileName[MAX_PATH];
 char g_bitmapFileName[MAX_PATH];
@@ -260,83 +261,93 @@ bool chooseInfoFile(HWND owner, bool forSaving) {
 
 void showTrial(const PatternSettings& trial) { showImageOf(g_hWnd, trial); }
 
-// Commands that change the parameters or the tile flag, or export, wait while
-// an export waits: the image it is to take must stay the one asked for.
-bool blockedByWaitingExport(WORD command) {
-    if (g_waitingExport == WaitingExport::None) return false;
-    return command != IDM_ABOUT && command != IDM_EXIT;
+void commandAbout(HWND hwnd) {
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
 }
 
+void commandExit(HWND hwnd) { DestroyWindow(hwnd); }
+
+void commandColor(HWND hwnd) {
+    const ViewState before = currentView();
+    ColorDialogParams params{&g_settings, showTrial};
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd, ColorDlgProc, reinterpret_cast<LPARAM>(&params));
+    g_history.record(before, currentView());
+    // Whatever closed the dialog: this also replaces an uncommitted
+    // trial-run image with the committed one.
+    showImageOf(hwnd, g_settings);
+    invalidate(hwnd, false);
+}
+
+void commandSaveBitmap(HWND hwnd) {
+    if (chooseBitmapFile(hwnd, g_bitmapFilterIndex, g_bitmapFileName)) exportCurrentImage(hwnd, WaitingExport::SaveFile);
+}
+
+void commandCopy(HWND hwnd) { exportCurrentImage(hwnd, WaitingExport::Copy); }
+
+void commandWallpaper(HWND hwnd) { exportCurrentImage(hwnd, WaitingExport::Wallpaper); }
+
+// Only the arrangement changes: no new render, but the white background must
+// show again when tiling is switched off.
+void commandTile(HWND hwnd) {
+    const ViewState before = currentView();
+    g_tileView = g_tileView ? 0 : 1;
+    g_history.record(before, currentView());
+    updateTileCheck(hwnd);
+    invalidate(hwnd, true);
+}
+
+void commandSaveInfo(HWND hwnd) {
+    if (chooseInfoFile(hwnd, true)) saveSettingsFile(g_settings, g_infoFileName, nullptr);
+}
+
+void commandLoadInfo(HWND hwnd) {
+    if (!chooseInfoFile(hwnd, false)) return;
+    const ViewState before = currentView();
+    // A file without a single setting (a picture chosen by mistake) must not
+    // wipe what the user has.
+    if (loadSettingsFile(g_settings, g_infoFileName, nullptr) == LoadResult::NoSettings) {
+        showError(hwnd, "設定を読み込めませんでした。");
+        return;
+    }
+    g_history.record(before, currentView());
+    showImageOf(hwnd, g_settings);
+    invalidate(hwnd, false);
+}
+
+struct Command {
+    WORD id;
+    void (*run)(HWND);
+    // Commands that change the parameters or the tile flag, or export, wait
+    // while an export waits: the image it is to take must stay the one asked
+    // for.
+    bool whileExportWaits;
+};
+
+const Command kCommands[] = {
+    {IDM_ABOUT, commandAbout, true},
+    {IDM_EXIT, commandExit, true},
+    {IDM_COLOR, commandColor, false},
+    {IDM_SAVE_BITMAP, commandSaveBitmap, false},
+    {IDM_COPY, commandCopy, false},
+    {IDM_WALLPAPER, commandWallpaper, false},
+    {IDM_TILE, commandTile, false},
+    {IDM_SAVE_INFO, commandSaveInfo, false},
+    {IDM_LOAD_INFO, commandLoadInfo, false},
+    {IDM_UNDO, undo, false},
+    {IDM_REDO, redo, false},
+};
+
 LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const WORD command = LOWORD(wParam);
-    if (blockedByWaitingExport(command)) {
-        MessageBeep(MB_OK);
+    const WORD id = LOWORD(wParam);
+    for (const Command& c : kCommands) {
+        if (c.id != id) continue;
+        if (g_waitingExport != WaitingExport::None && !c.whileExportWaits)
+            MessageBeep(MB_OK);
+        else
+            c.run(hwnd);
         return 0;
     }
-    switch (command) {
-    case IDM_ABOUT:
-        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
-        return 0;
-    case IDM_EXIT:
-        DestroyWindow(hwnd);
-        return 0;
-    case IDM_COLOR: {
-        const ViewState before = currentView();
-        ColorDialogParams params{&g_settings, showTrial};
-        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd, ColorDlgProc, reinterpret_cast<LPARAM>(&params));
-        g_history.record(before, currentView());
-        // Whatever closed the dialog: this also replaces an uncommitted
-        // trial-run image with the committed one.
-        showImageOf(hwnd, g_settings);
-        invalidate(hwnd, false);
-        return 0;
-    }
-    case IDM_SAVE_BITMAP:
-        if (chooseBitmapFile(hwnd, g_bitmapFilterIndex, g_bitmapFileName))
-            exportCurrentImage(hwnd, WaitingExport::SaveFile);
-        return 0;
-    case IDM_COPY:
-        exportCurrentImage(hwnd, WaitingExport::Copy);
-        return 0;
-    case IDM_WALLPAPER:
-        exportCurrentImage(hwnd, WaitingExport::Wallpaper);
-        return 0;
-    case IDM_TILE: {
-        // Only the arrangement changes: no new render, but the white
-        // background must show again when tiling is switched off.
-        const ViewState before = currentView();
-        g_tileView = g_tileView ? 0 : 1;
-        g_history.record(before, currentView());
-        updateTileCheck(hwnd);
-        invalidate(hwnd, true);
-        return 0;
-    }
-    case IDM_SAVE_INFO:
-        if (chooseInfoFile(hwnd, true)) saveSettingsFile(g_settings, g_infoFileName, nullptr);
-        return 0;
-    case IDM_LOAD_INFO:
-        if (chooseInfoFile(hwnd, false)) {
-            const ViewState before = currentView();
-            // A file without a single setting (a picture chosen by mistake)
-            // must not wipe what the user has.
-            if (loadSettingsFile(g_settings, g_infoFileName, nullptr) == LoadResult::NoSettings) {
-                showError(hwnd, "設定を読み込めませんでした。");
-                return 0;
-            }
-            g_history.record(before, currentView());
-            showImageOf(hwnd, g_settings);
-            invalidate(hwnd, false);
-        }
-        return 0;
-    case IDM_UNDO:
-        undo(hwnd);
-        return 0;
-    case IDM_REDO:
-        redo(hwnd);
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 void onKey(HWND hwnd, unsigned key) {
@@ -384,12 +395,8 @@ void onDestroy() {
     // is left alone without a word. Any other failure loses this run's
     // parameters, which the user must hear about.
     if (saveSettingsFile(g_settings, kOwnSettingsFile, &extras) == SaveResult::Failed) {
-        char full[MAX_PATH];
-        const DWORD n = GetFullPathNameA(kOwnSettingsFile, MAX_PATH, full, nullptr);
-        const std::string text = std::string("設定を保存できませんでした。\n") +
-                                 (n > 0 && n < MAX_PATH ? full : kOwnSettingsFile);
         // The window is on its way out: the box has no owner.
-        MessageBoxA(nullptr, text.c_str(), "エラー", MB_OK);
+        showFileError(nullptr, "設定を保存できませんでした。", kOwnSettingsFile);
     }
     PostQuitMessage(0);
 }
@@ -447,7 +454,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 namespace {
 
 int failStart(const char* text) {
-    MessageBoxA(nullptr, text, "エラー", MB_OK);
+    showError(nullptr, text);
     return 1;
 }
 
