@@ -29,24 +29,6 @@ expect_texts() {
             e2e_fail "control ${kv%%=*} shows \"$(dlg_text "${kv%%=*}")\", expected \"${kv#*=}\""
     done
 }
-# behind_dialog NAME KEY=VALUE... : waits until a whole tile of the main
-# window that the dialog does not cover shows the image of those settings.
-behind_dialog() {
-    local name=$1 cx cy cw ch X Y WIDTH HEIGHT SCREEN iw ih tx ty
-    shift
-    px_render "$name" "$@"
-    read -r iw ih < <(identify -format '%w %h' "$E2E_ARTIFACTS/$name.bmp")
-    read -r cx cy cw ch < <(e2e_client_rect "$PX_WINDOW")
-    eval "$(xdotool getwindowgeometry --shell "$DLG")"
-    # The first tile column right of the dialog, else the first row below it.
-    tx=$(((X + WIDTH - cx + iw - 1) / iw * iw)) ty=0
-    if ((tx + iw > cw)); then tx=0 ty=$(((Y + HEIGHT - cy + ih - 1) / ih * ih)); fi
-    ((tx + iw <= cw && ty + ih <= ch)) || e2e_fail "no tile of the main window is free of the dialog"
-    convert "$E2E_ARTIFACTS/$name.bmp" -depth 8 "$E2E_ARTIFACTS/$name.ppm"
-    e2e_wait_client_image "$PX_WINDOW" "$E2E_ARTIFACTS/$name.ppm" 10 "$tx" "$ty" ||
-        e2e_fail "the tile at $tx,$ty does not show $name"
-}
-
 px_start
 open_dialog
 e2e_screenshot "$E2E_ARTIFACTS/color-dialog.png"
