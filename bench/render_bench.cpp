@@ -11,6 +11,9 @@
 // process per render, from spawn to exit with the file written; medians over
 // several runs. These are the times a user waits for.
 //
+// Also: randomSettings and mutateSettings at 2048 x 2048, the time a key
+// press adds to its render.
+//
 // `render-bench --no-process` skips the whole-process part; Google
 // Benchmark's own flags (--benchmark_filter=...) select in-process families.
 #include <benchmark/benchmark.h>
@@ -28,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "generate.h"
 #include "render.h"
 #include "render_fast.h"
 
@@ -184,6 +188,22 @@ void runFast(benchmark::State& state, const Family& f) {
     state.counters["samples/s"] =
         benchmark::Counter(channelSamples(s), benchmark::Counter::kIsIterationInvariantRate);
 }
+
+// A new wallpaper or a small change of one, before its render: the part of a
+// key press that comes on top of the render time.
+void runGenerate(benchmark::State& state, bool mutate) {
+    PatternSettings s;
+    s.bmpw = s.bmph = kMaxImageSide;
+    s.accuracy = static_cast<std::int32_t>(state.range(0));
+    s = randomSettings(s, 1);
+    std::uint64_t seed = 2;
+    for (auto _ : state) {
+        PatternSettings next = mutate ? mutateSettings(s, seed++) : randomSettings(s, seed++);
+        benchmark::DoNotOptimize(next);
+    }
+}
+BENCHMARK_CAPTURE(runGenerate, randomSettings_2048sq, false)->Arg(1)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(runGenerate, mutateSettings_2048sq, true)->Arg(1)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
 std::string sizeText(const PatternSettings& s) {
     char text[48];

@@ -17,8 +17,10 @@
 // 510 and 512 for the turns), the dither matrix after 16 supersamples. A side
 // of k * lambda + r pixels then puts on the wrap either the same pair of
 // pixels as an inner boundary (r = 0 with k >= 2, or r = 2) or two equal
-// pixels (r = 1), which is never a seam. The sizes of the waves are then
-// bounded so that the mean neighbour difference stays well below noise.
+// pixels (r = 1), which is never a seam (the sine methods repeat only to the
+// rounding of their doubles, a difference of one in a rare sample). The sizes
+// of the waves are then bounded so that the mean neighbour difference stays
+// well below noise, and a look at a few pixels rejects the rare flat draw.
 
 namespace {
 
@@ -163,9 +165,12 @@ std::int32_t pickAmplitude(Rng& rng, const Axis& ax, std::int8_t mode, double ra
 // all of it. A set of distinct colours among them is one in the image too.
 std::vector<std::uint32_t> samplePixels(const PatternSettings& s) {
     const std::int64_t n = std::max<std::int32_t>(s.accuracy, 1);
-    const std::int64_t affordable = std::max<std::int64_t>(4, 200000 / (n * n));
-    const std::int32_t grid = static_cast<std::int32_t>(std::min<std::int64_t>(
-        8, std::max<std::int64_t>(2, static_cast<std::int64_t>(std::sqrt(static_cast<double>(affordable))))));
+    // About 200,000 samples (a few milliseconds); none at all at accuracies
+    // where even nine pixels would cost more, and whose renders take hours.
+    const std::int64_t affordable = 200000 / (n * n);
+    if (affordable < 9) return {};
+    const std::int32_t grid = static_cast<std::int32_t>(
+        std::min<std::int64_t>(8, static_cast<std::int64_t>(std::sqrt(static_cast<double>(affordable)))));
     std::vector<std::uint32_t> row(static_cast<std::size_t>(s.bmpw)), out;
     for (std::int32_t j = 0; j < grid; ++j) {
         const std::int32_t y = static_cast<std::int32_t>(static_cast<std::int64_t>(j) * s.bmph / grid);
@@ -189,10 +194,6 @@ std::size_t distinctColours(std::vector<std::uint32_t> px) {
     std::sort(px.begin(), px.end());
     return static_cast<std::size_t>(std::unique(px.begin(), px.end()) - px.begin());
 }
-
-}  // namespace
-
-namespace {
 
 PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
     PatternSettings s;
@@ -311,7 +312,8 @@ PatternSettings randomSettings(const PatternSettings& keep, std::uint64_t seed) 
     // next draw from the same seed's stream does better.
     for (int attempt = 0; attempt < 16; ++attempt) {
         s = drawSettings(keep, rng);
-        if (distinctColours(samplePixels(s)) >= TileMeasure::kEnoughColours) break;
+        const std::vector<std::uint32_t> look = samplePixels(s);
+        if (look.size() < TileMeasure::kEnoughColours || distinctColours(look) >= TileMeasure::kEnoughColours) break;
     }
     return s;
 }
@@ -441,16 +443,16 @@ PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t see
     for (int attempt = 0; attempt < 24; ++attempt) {
         PatternSettings s = current;
         const int wanted = rng.range(1, 4);
-        std::vector<const void*> changed;
+        // Fields by their offset, so that each counts once.
+        std::vector<std::ptrdiff_t> changed;
         for (int tries = 0; tries < 64 && static_cast<int>(changed.size()) < wanted; ++tries) {
             PatternSettings trial = s;
             const void* field = changeOne(rng, trial);
             if (field == nullptr) continue;
-            // Addresses in trial stand for the same fields of s.
-            const void* same = reinterpret_cast<const char*>(&s) +
-                               (reinterpret_cast<const char*>(field) - reinterpret_cast<const char*>(&trial));
-            if (std::find(changed.begin(), changed.end(), same) != changed.end()) continue;
-            changed.push_back(same);
+            const std::ptrdiff_t offset =
+                static_cast<const char*>(field) - reinterpret_cast<const char*>(&trial);
+            if (std::find(changed.begin(), changed.end(), offset) != changed.end()) continue;
+            changed.push_back(offset);
             s = trial;
         }
         // Changes must not turn a picture into noise, nor flatten it.
@@ -460,11 +462,13 @@ PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t see
             continue;
         std::size_t shown = 0;
         for (std::size_t i = 0; i < before.size(); ++i) shown += colourDifference(before[i], after[i]) >= 24;
-        if (shown * 8 >= before.size()) return s;
+        if (shown * 8 >= before.size() && (shown > 0 || before.empty())) return s;
         if (shown > bestShown || best == current) {
             best = s;
             bestShown = shown;
         }
     }
+    // Half a turn of the hue changes any picture that has colour at all.
+    if (best == current) best.hue = static_cast<std::int32_t>(((current.hue % 1530) + 1530 + 765) % 1530);
     return best;
 }
