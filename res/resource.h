@@ -8,6 +8,7 @@
 
 #define IDD_ABOUTBOX 103
 #define IDD_COLOR 129
+#define IDD_KEYS 130
 
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
@@ -20,6 +21,9 @@
 #define IDM_WALLPAPER 32777
 #define IDM_UNDO 32778
 #define IDM_REDO 32779
+#define IDM_RANDOM 32780
+#define IDM_MUTATE 32781
+#define IDM_KEYS 32782
 
 // Colour-scheme dialog controls.
 #define IDC_VX_R 1000
@@ -61,3 +65,4 @@
 #define IDC_MIN_G 1044
 #define IDC_MIN_B 1045
 #define IDC_ACCURACY 1050
+#define IDC_PREVIEW 1051

@@ -1,5 +1,6 @@
 // The colour-scheme dialog (IDD_COLOR): every field of the parameter set at
-// once, with a trial run that previews a copy without committing it.
+// once, with a trial run that previews a copy without committing it, and a
+// live preview that shows what the boxes hold shortly after each change.
 #include <windows.h>
 
 #include <algorithm>
@@ -76,47 +77,134 @@ void widenComboList(HWND combo) {
     SendMessageA(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(std::max(width, box.right - box.left)), 0);
 }
 
-}  // namespace
 
-INT_PTR CALLBACK ColorDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(dlg, DWLP_USER, lParam);
-        const auto* params = reinterpret_cast<const ColorDialogParams*>(lParam);
-        writeDialog(*params->committed, dlg);
-        for (const DialogCombo& c : kDialogCombos) widenComboList(GetDlgItem(dlg, c.id));
+// The preview waits this long after the last change: typing "1000" asks for
+// one render, not four.
+constexpr UINT_PTR kPreviewTimer = 1;
+constexpr UINT kPreviewDelayMs = 100;
+
+// One open dialog's state, kept in DWLP_USER from WM_INITDIALOG on.
+struct DialogState {
+    const ColorDialogParams* params;
+    // What the main window shows when the preview is off: the committed
+    // image, or the last trial run's.
+    PatternSettings lastTrial;
+    // Set while the dialog fills its own boxes, whose change notices are
+    // then not the user's typing.
+    bool filling = false;
+};
+
+// What the boxes hold, read and repaired exactly as a trial run reads them.
+PatternSettings dialogValues(HWND dlg) {
+    PatternSettings s;
+    s.setDefaults();
+    readDialog(s, dlg);
+    return s;
+}
+
+void fill(DialogState& st, HWND dlg, const PatternSettings& s) {
+    st.filling = true;
+    writeDialog(s, dlg);
+    st.filling = false;
+}
+
+bool previewOn(HWND dlg) { return IsDlgButtonChecked(dlg, IDC_PREVIEW) == BST_CHECKED; }
+
+// (Re)starts the wait, so that only the last of a burst of changes renders.
+void schedulePreview(HWND dlg) {
+    if (previewOn(dlg)) SetTimer(dlg, kPreviewTimer, kPreviewDelayMs, nullptr);
+}
+
+bool isFieldControl(int id) {
+    for (const DialogEdit& e : kDialogEdits)
+        if (e.id == id) return true;
+    for (const DialogCombo& c : kDialogCombos)
+        if (c.id == id) return true;
+    return false;
+}
+
+// A notice that the user changed what a box holds (typing, or choosing from
+// a list); the boxes are left as typed until a trial run or OK.
+bool isFieldChange(WPARAM wParam) {
+    const WORD code = HIWORD(wParam);
+    return (code == EN_CHANGE || code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && isFieldControl(LOWORD(wParam));
+}
+
+INT_PTR onCommand(HWND dlg, DialogState& st, WPARAM wParam) {
+    const ColorDialogParams& params = *st.params;
+    if (isFieldChange(wParam)) {
+        if (!st.filling) schedulePreview(dlg);
         return TRUE;
     }
-    if (message != WM_COMMAND) return FALSE;
-    const auto* params = reinterpret_cast<const ColorDialogParams*>(GetWindowLongPtrA(dlg, DWLP_USER));
-    if (!params) return FALSE;
-
     switch (LOWORD(wParam)) {
     case IDOK:
-        readDialog(*params->committed, dlg);
+        KillTimer(dlg, kPreviewTimer);
+        readDialog(*params.committed, dlg);
         EndDialog(dlg, IDOK);
         return TRUE;
     case IDCANCEL:
+        // The shell shows the committed image again whatever closed us.
+        KillTimer(dlg, kPreviewTimer);
         EndDialog(dlg, IDCANCEL);
         return TRUE;
     case IDC_DEFAULT: {
         PatternSettings defaults;
         defaults.setDefaults();
-        writeDialog(defaults, dlg);
+        fill(st, dlg, defaults);
+        schedulePreview(dlg);
         return TRUE;
     }
     case IDC_TRIAL: {
         // Rendered from a copy so that Cancel can still drop it; the dialog
         // shows the values after repair, which are the ones rendered.
-        PatternSettings trial;
-        trial.setDefaults();
-        readDialog(trial, dlg);
-        writeDialog(trial, dlg);
-        params->showTrial(trial);
+        KillTimer(dlg, kPreviewTimer);
+        st.lastTrial = dialogValues(dlg);
+        fill(st, dlg, st.lastTrial);
+        params.showTrial(st.lastTrial);
         return TRUE;
     }
     case IDC_REVERT:
-        writeDialog(*params->committed, dlg);
+        fill(st, dlg, *params.committed);
+        schedulePreview(dlg);
         return TRUE;
+    case IDC_PREVIEW:
+        // Switched off, the window goes back to what it showed without the
+        // preview; switched on, it catches up with the boxes at once.
+        KillTimer(dlg, kPreviewTimer);
+        params.showTrial(previewOn(dlg) ? dialogValues(dlg) : st.lastTrial);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ColorDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        const auto* params = reinterpret_cast<const ColorDialogParams*>(lParam);
+        auto* st = new DialogState{params, *params->committed};
+        SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(st));
+        fill(*st, dlg, *params->committed);
+        for (const DialogCombo& c : kDialogCombos) widenComboList(GetDlgItem(dlg, c.id));
+        // The preview is on whenever the dialog opens.
+        CheckDlgButton(dlg, IDC_PREVIEW, BST_CHECKED);
+        return TRUE;
+    }
+    auto* st = reinterpret_cast<DialogState*>(GetWindowLongPtrA(dlg, DWLP_USER));
+    if (!st) return FALSE;
+    switch (message) {
+    case WM_COMMAND:
+        return onCommand(dlg, *st, wParam);
+    case WM_TIMER:
+        if (wParam != kPreviewTimer) return FALSE;
+        KillTimer(dlg, kPreviewTimer);
+        if (previewOn(dlg)) st->params->showTrial(dialogValues(dlg));
+        return TRUE;
+    case WM_DESTROY:
+        SetWindowLongPtrA(dlg, DWLP_USER, 0);
+        delete st;
+        return FALSE;
     default:
         return FALSE;
     }

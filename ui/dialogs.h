@@ -1,5 +1,5 @@
-// The program's two dialogs of its own: the colour scheme (IDD_COLOR) and the
-// About box (IDD_ABOUTBOX).
+// The program's dialogs of its own: the colour scheme (IDD_COLOR), the key
+// list (IDD_KEYS) and the About box (IDD_ABOUTBOX).
 #pragma once
 
 #include <windows.h>
@@ -7,11 +7,13 @@
 #include "pattern_settings.h"
 
 // What DialogBoxParamA hands to ColorDlgProc as its lParam: the committed
-// settings, which OK replaces, and how a trial run shows its image.
+// settings, which OK replaces, and how a trial run or the preview shows its
+// image (newest request wins: a preview never waits for older ones).
 struct ColorDialogParams {
     PatternSettings* committed;
     void (*showTrial)(const PatternSettings& trial);
 };
 
 INT_PTR CALLBACK ColorDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK KeysDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);

@@ -12,7 +12,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "dialogs.h"
@@ -20,6 +22,7 @@
 #include "export_commands.h"
 #include "file_dialog.h"
 #include "file_system.h"
+#include "generate.h"
 #include "history.h"
 #include "keyboard.h"
 #include "render_scheduler.h"
@@ -391,6 +394,51 @@ void commandLoadInfo(HWND hwnd) {
     if (chooseInfoFile(hwnd, false)) openInfoFile(hwnd, g_infoFileName);
 }
 
+// Bits from the system's entropy source, or none where it fails (some
+// runtimes have none, or a fixed one: the clock in freshSeed covers those).
+std::uint64_t deviceBits() {
+    try {
+        static std::random_device device;
+        return (std::uint64_t{device()} << 32) ^ device();
+    } catch (...) {
+        return 0;
+    }
+}
+
+// A new seed for each press: entropy, the clock and a counter, mixed so that
+// every input bit reaches every seed bit (the splitmix64 finaliser). No two
+// presses of a run, nor two runs, start from the same seed.
+std::uint64_t freshSeed() {
+    static std::uint64_t presses = 0;
+    std::uint64_t x = deviceBits();
+    x ^= static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    x += 0x9E3779B97F4A7C15ull * ++presses;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+// A whole new parameter set as one undo step, shown through the same
+// newest-wins path as the keys: holding Space never queues up renders.
+void replaceSettings(HWND hwnd, const PatternSettings& next) {
+    const ViewState before = currentView();
+    g_settings = next;
+    g_history.record(before, currentView());
+    showImageOf(hwnd, g_settings);
+    invalidate(hwnd, false);
+}
+
+void commandRandom(HWND hwnd) {
+    // The generator takes its size and accuracy from a repaired set.
+    PatternSettings keep = g_settings;
+    keep.validate();
+    replaceSettings(hwnd, randomSettings(keep, freshSeed()));
+}
+
+void commandMutate(HWND hwnd) { replaceSettings(hwnd, mutateSettings(g_settings, freshSeed())); }
+
+void commandKeys(HWND hwnd) { DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_KEYS), hwnd, KeysDlgProc, 0); }
+
 struct Command {
     WORD id;
     void (*run)(HWND);
@@ -412,6 +460,9 @@ const Command kCommands[] = {
     {IDM_LOAD_INFO, commandLoadInfo, false},
     {IDM_UNDO, undo, false},
     {IDM_REDO, redo, false},
+    {IDM_RANDOM, commandRandom, false},
+    {IDM_MUTATE, commandMutate, false},
+    {IDM_KEYS, commandKeys, true},
 };
 
 LRESULT onCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

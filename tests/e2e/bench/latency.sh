@@ -1,28 +1,54 @@
 #!/usr/bin/env bash
 # What the user waits for in the program under Wine, measured from a second
 # process: key press -> new image on screen (1024 x 1024 at accuracy 1, and
-# 2048 x 2048 at accuracy 1, 4, 16 and 64), and how quickly the window
-# answers a message while a render of hours runs. Prints figures; checks
-# nothing.
+# 2048 x 2048 at accuracy 1, 4, 16 and 64), Space -> a new random wallpaper
+# on screen (1024 and 2048 square, accuracy 1 and 16), a digit typed in the
+# colour dialog -> its preview on screen (1024 square, accuracy 1), and how
+# quickly the window answers a message while a render of hours runs. Prints
+# figures; checks nothing.
 # Run by `make bench-win32`.
 #   tests/e2e/bench/latency.sh [PREFIX EXE RENDER]
 set -uo pipefail
 E2E_NAME=latency
-source "$(dirname "$0")/../window/common.sh"
+source "$(dirname "$0")/../dialogs/controls.sh"
 px_begin
 ini=$PX_START/pallodex.ini
 SAMPLES=${LATENCY_SAMPLES:-21}
 
-# key_latency W H ACCURACY : median over SAMPLES key presses.
+# key_latency W H ACCURACY [KEYS [WHAT]] : median over SAMPLES key presses
+# (KEYS as e2ehelp latency takes them).
 key_latency() {
     printf 'bmpw=%s\r\nbmph=%s\r\naccuracy=%s\r\n' "$1" "$2" "$3" >"$ini"
     px_start
     e2e_wait_title "$PX_WID" "$PX_TITLE" 30 || e2e_fail "the first render did not end"
     e2e_focus "$PX_WID" || e2e_fail "focus"
+    measure "$1" "$2" "$3" 10 10 "${4:-jm}" "${5:-key press -> new image}"
+    px_quit menu
+}
+
+# measure W H ACCURACY X Y KEYS WHAT : runs and prints one measurement.
+measure() {
     local out
-    out=$(_e2e_wine "$E2E_HELPER" latency "$PX_WINDOW" 10 10 "$SAMPLES") || e2e_fail "latency measurement: $out"
-    printf 'key press -> new image, %sx%s accuracy %s: median %s ms (%s presses: %s)\n' "$1" "$2" "$3" \
+    out=$(_e2e_wine "$E2E_HELPER" latency "$PX_WINDOW" "$4" "$5" "$SAMPLES" "$6") || e2e_fail "latency measurement: $out"
+    printf '%s, %sx%s accuracy %s: median %s ms (%s presses: %s)\n' "$7" "$1" "$2" "$3" \
         "$(awk '/^median/ { print $2 }' <<<"$out")" "$SAMPLES" "$(grep -v median <<<"$out" | tr -d '\r' | tr '\n' ' ')"
+}
+
+# preview_latency W H ACCURACY : a digit typed at the end of the colour
+# dialog's red base amount, then taken back, each press watched in the main
+# window below the dialog.
+preview_latency() {
+    printf 'bmpw=%s\r\nbmph=%s\r\naccuracy=%s\r\n' "$1" "$2" "$3" >"$ini"
+    px_start
+    e2e_wait_title "$PX_WID" "$PX_TITLE" 30 || e2e_fail "the first render did not end"
+    e2e_key "$PX_WID" alt+c c || e2e_fail "menu keys"
+    DLG=$(e2e_wait_window "配色ダイアログ" 10) || e2e_fail "no colour-scheme dialog"
+    dlg_dump "配色ダイアログ" >/dev/null && dlg_click 1009 && e2e_key "$DLG" End || e2e_fail "the red base box"
+    local X Y WIDTH HEIGHT SCREEN cx cy cw ch
+    eval "$(xdotool getwindowgeometry --shell "$DLG")"
+    read -r cx cy cw ch < <(e2e_client_rect "$PX_WINDOW")
+    measure "$1" "$2" "$3" 10 $((Y + HEIGHT - cy + 10)) 9bs "dialog keystroke -> preview"
+    e2e_key "$DLG" Escape
     px_quit menu
 }
 
@@ -31,6 +57,10 @@ key_latency 2048 2048 1
 key_latency 2048 2048 4
 key_latency 2048 2048 16
 key_latency 2048 2048 64
+for size in 1024 2048; do
+    for acc in 1 16; do key_latency $size $size $acc space "Space -> new random wallpaper"; done
+done
+preview_latency 1024 1024 1
 
 printf 'bmpw=2048\r\nbmph=2048\r\naccuracy=100000\r\n' >"$ini"
 px_start

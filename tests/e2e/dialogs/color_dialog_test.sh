@@ -29,35 +29,18 @@ expect_texts() {
             e2e_fail "control ${kv%%=*} shows \"$(dlg_text "${kv%%=*}")\", expected \"${kv#*=}\""
     done
 }
-# behind_dialog NAME KEY=VALUE... : waits until a whole tile of the main
-# window that the dialog does not cover shows the image of those settings.
-behind_dialog() {
-    local name=$1 cx cy cw ch X Y WIDTH HEIGHT SCREEN iw ih tx ty
-    shift
-    px_render "$name" "$@"
-    read -r iw ih < <(identify -format '%w %h' "$E2E_ARTIFACTS/$name.bmp")
-    read -r cx cy cw ch < <(e2e_client_rect "$PX_WINDOW")
-    eval "$(xdotool getwindowgeometry --shell "$DLG")"
-    # The first tile column right of the dialog, else the first row below it.
-    tx=$(((X + WIDTH - cx + iw - 1) / iw * iw)) ty=0
-    if ((tx + iw > cw)); then tx=0 ty=$(((Y + HEIGHT - cy + ih - 1) / ih * ih)); fi
-    ((tx + iw <= cw && ty + ih <= ch)) || e2e_fail "no tile of the main window is free of the dialog"
-    convert "$E2E_ARTIFACTS/$name.bmp" -depth 8 "$E2E_ARTIFACTS/$name.ppm"
-    e2e_wait_client_image "$PX_WINDOW" "$E2E_ARTIFACTS/$name.ppm" 10 "$tx" "$ty" ||
-        e2e_fail "the tile at $tx,$ty does not show $name"
-}
-
 px_start
 open_dialog
 e2e_screenshot "$E2E_ARTIFACTS/color-dialog.png"
 
 # Controls in template order, which is the tab order: group box and column
-# headers, each row's label and red, green, blue control, then the rest.
+# headers, each row's label and red, green, blue control, then the rest; the
+# preview check box comes last.
 S=65535
 order=($S $S $S $S  $S 1009 1010 1011  $S 1000 1001 1002  $S 1003 1004 1006  $S 1025 1026 1027
        $S 1034 1035 1036  $S 1037 1038 1039  $S 1040 1041 1042  $S 1043 1044 1045
        $S 1023 1024  $S $S $S 1016 1017  $S $S 1028 1029 $S 1032 1033  $S $S $S 1030 1031
-       $S 1021  $S 1050  1 1019 1020 1018 2)
+       $S 1021  $S 1050  1 1019 1020 1018 2 1051)
 [[ $(cut -d' ' -f1 <<<"$DLG_LAST" | tr '\n' ' ') == "${order[*]} " ]] ||
     e2e_fail "control order: $(cut -d' ' -f1 <<<"$DLG_LAST" | tr '\n' ' ')"
 labels="配色 赤 緑 青 基本量 横変量 縦変量 端モード 不連続幅 ディザ幅 最大補正 最小補正 変化法 画像サイズ 幅 高さ"

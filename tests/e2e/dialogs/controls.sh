@@ -58,6 +58,25 @@ dlg_pick() {
     dlg_click "$2" && e2e_key "$1" "${keys[@]}"
 }
 
+# behind_dialog NAME KEY=VALUE... : waits until a whole tile of the main
+# window that the dialog $DLG does not cover shows the image of those
+# settings (see px_render).
+behind_dialog() {
+    local name=$1 cx cy cw ch X Y WIDTH HEIGHT SCREEN iw ih tx ty
+    shift
+    px_render "$name" "$@"
+    read -r iw ih < <(identify -format '%w %h' "$E2E_ARTIFACTS/$name.bmp")
+    read -r cx cy cw ch < <(e2e_client_rect "$PX_WINDOW")
+    eval "$(xdotool getwindowgeometry --shell "$DLG")"
+    # The first tile column right of the dialog, else the first row below it.
+    tx=$(((X + WIDTH - cx + iw - 1) / iw * iw)) ty=0
+    if ((tx + iw > cw)); then tx=0 ty=$(((Y + HEIGHT - cy + ih - 1) / ih * ih)); fi
+    ((tx + iw <= cw && ty + ih <= ch)) || e2e_fail "no tile of the main window is free of the dialog"
+    convert "$E2E_ARTIFACTS/$name.bmp" -depth 8 "$E2E_ARTIFACTS/$name.ppm"
+    e2e_wait_client_image "$PX_WINDOW" "$E2E_ARTIFACTS/$name.ppm" 10 "$tx" "$ty" ||
+        e2e_fail "the tile at $tx,$ty does not show $name"
+}
+
 # error_box TEXT : waits for the message box "エラー" saying exactly TEXT (a
 # line of it, for texts of several lines) with an OK button, and closes it
 # with Enter. (Wine's overwrite question has the same title, hence the wait

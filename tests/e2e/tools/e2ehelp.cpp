@@ -25,11 +25,15 @@
 //                              LLLL CCCC", then "NAME=VALUE" per string
 //   e2ehelp holdclip MS     -> opens the clipboard, prints "held", keeps it open
 //                              for MS milliseconds (another program's copy must fail)
-//   e2ehelp latency TITLE X Y N -> N times: a key press (J, then M, alternately:
-//                              one step of the pattern and back) sent as real
-//                              input to TITLE, which must be in front, and the
-//                              time until the screen pixel at client X,Y changes;
-//                              prints each time and "median MS" (ms)
+//   e2ehelp latency TITLE X Y N [KEYS]
+//                           -> N times: a key press sent as real input to the
+//                              window in front, and the time until one of the
+//                              screen pixels on a row of 16 from TITLE's client
+//                              X,Y (16 px apart) changes; prints each time and
+//                              "median MS" (ms). KEYS: jm (default: J, then M,
+//                              alternately, one step of the pattern and back),
+//                              space (Space each time), 9bs (9, then Backspace:
+//                              a digit typed into an edit box and taken back)
 //   e2ehelp ping TITLE N    -> N round trips of a message to TITLE's window
 //                              procedure, 20 ms apart; prints "median MS max MS"
 // Output is UTF-8. Exit codes: 0 ok, 1 usage, 2 not found / not available, 3 I/O.
@@ -385,20 +389,40 @@ void pressKey(WORD vk) {
     SendInput(2, in, sizeof(INPUT));
 }
 
-int latency(const wchar_t* title, int x, int y, int n) {
+int latency(const wchar_t* title, int x, int y, int n, const std::wstring& keys) {
     HWND hwnd = findTop(title);
     if (!hwnd) return 2;
-    POINT p = {x, y};
-    ClientToScreen(hwnd, &p);
+    WORD press[2] = {'J', 'M'};
+    if (keys == L"space") {
+        press[0] = press[1] = VK_SPACE;
+    } else if (keys == L"9bs") {
+        press[0] = '9';
+        press[1] = VK_BACK;
+    } else if (keys != L"jm") {
+        return 1;
+    }
+    // Several pixels: a random wallpaper may by chance keep any one of them.
+    constexpr int kPoints = 16;
+    POINT p[kPoints];
+    for (int k = 0; k < kPoints; ++k) {
+        p[k] = POINT{x + 16 * k, y};
+        ClientToScreen(hwnd, &p[k]);
+    }
+    auto changed = [&](HDC screen, const COLORREF* before) {
+        for (int k = 0; k < kPoints; ++k)
+            if (GetPixel(screen, p[k].x, p[k].y) != before[k]) return true;
+        return false;
+    };
     HDC screen = GetDC(nullptr);
     std::vector<double> times;
     for (int i = 0; i < n; ++i) {
-        const COLORREF before = GetPixel(screen, p.x, p.y);
+        COLORREF before[kPoints];
+        for (int k = 0; k < kPoints; ++k) before[k] = GetPixel(screen, p[k].x, p[k].y);
         const double t0 = nowMs();
-        pressKey(i % 2 ? 'M' : 'J');
+        pressKey(press[i % 2]);
         double t = -1;
         while (nowMs() - t0 < 5000) {
-            if (GetPixel(screen, p.x, p.y) != before) {
+            if (changed(screen, before)) {
                 t = nowMs() - t0;
                 break;
             }
@@ -460,9 +484,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && cmd == L"version") return version(argv[2]);
     if (argc == 3 && cmd == L"fit") return fit(argv[2]);
     if (argc == 3 && cmd == L"holdclip") return holdClipboard(_wtoi(argv[2]));
-    if (argc == 6 && cmd == L"latency") return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
+    if ((argc == 6 || argc == 7) && cmd == L"latency")
+        return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argc == 7 ? argv[6] : L"jm");
     if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
     out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
-        L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N | ping TITLE N\n");
+        L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N\n");
     return 1;
 }

@@ -53,13 +53,13 @@ px_quit() {
 
 _px_window_gone() { ! xdotool getwindowname "$PX_WID" >/dev/null 2>&1 || ! xdotool search --onlyvisible --name '^' 2>/dev/null | grep -qx "$PX_WID"; }
 
-# px_render NAME [KEY=VALUE]... : the image of the defaults changed by the
-# given values, drawn by pallodex-render (not by the program under test), as
-# $E2E_ARTIFACTS/NAME.bmp.
+# px_render NAME [KEY=VALUE|FILE]... : the image of the defaults changed by
+# the given values (or of a settings file), drawn by pallodex-render (not by
+# the program under test), as $E2E_ARTIFACTS/NAME.bmp.
 px_render() {
     local name=$1 args=() kv
     shift
-    for kv in "$@"; do args+=(--set "$kv"); done
+    for kv in "$@"; do [[ $kv == *=* ]] && args+=(--set "$kv") || args+=("$kv"); done
     "$PX_RENDER" "${args[@]}" -o "$E2E_ARTIFACTS/$name.bmp" || e2e_fail "pallodex-render $*"
 }
 
@@ -138,16 +138,17 @@ px_close_menu() {
 _px_no_popup() { ! px_menu_popup >/dev/null; }
 
 # px_tile_checked : whether "並べて表示(&V)" in the Settings menu carries its
-# check mark. The menu opens with its first item highlighted; the second item
-# (tile display) is the lower half of the drop-down, and its check mark is
-# the only dark drawing left of its text.
+# check mark. The menu opens with its first item highlighted (the top quarter
+# of the drop-down: four items and a separator); below it, the second item's
+# check mark (tile display) is the only dark drawing in the check column, as
+# no other item can be checked.
 px_tile_checked() {
     local shot=$E2E_ARTIFACTS/settings-menu.$((++PX_MENU_SHOTS)).png w h dark
     px_open_menu c "$shot" || e2e_fail "opening the Settings menu"
     px_close_menu
     read -r w h < <(identify -format '%w %h' "$shot")
-    # Left strip (icon and check column) of the lower half of the drop-down.
-    dark=$(convert "$shot" -crop "18x$((h / 2 - 4))+3+$((h / 2))" +repage -colorspace gray \
+    # Left strip (icon and check column) below the first item.
+    dark=$(convert "$shot" -crop "18x$((h * 3 / 4 - 4))+3+$((h / 4))" +repage -colorspace gray \
                -threshold 50% -negate -format '%[fx:int(mean*w*h+0.5)]' info:)
     e2e_log "tile menu item: $dark dark pixels in the check column ($shot)"
     ((dark > 4))
