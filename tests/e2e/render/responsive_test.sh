@@ -5,7 +5,9 @@
 # dialog lowers the smoothness and the image appears, and quitting keeps what
 # was set. Alt+F4 in the middle of such a render ends the program at once and
 # still writes pallodex.ini. A burst of key presses ends with the image of the
-# last one, sooner than rendering every step would take.
+# last one, sooner than rendering every step would take. Smoothness beyond
+# the period bound, from pallodex.ini or typed into the colour dialog, shows
+# the window while it renders and ends in pallodex-render's picture.
 #   tests/e2e/render/responsive_test.sh [PREFIX EXE RENDER]
 set -uo pipefail
 source "$(dirname "$0")/../dialogs/controls.sh"
@@ -87,4 +89,24 @@ burst=$(elapsed_since "$t0")
 px_ok "20 presses: the image of the last after $burst ms (one render: at most $single ms)"
 px_quit close
 tr -d '\r' <"$ini" | grep -qx basex=92 || e2e_fail "pallodex.ini does not hold basex=92"
+
+# ---- smoothness beyond the period bound
+huge=536870912
+printf 'accuracy=%s\r\n' $huge >"$ini"
+px_start
+e2e_wait_title "$PX_WID" "$PROGRESS" 5 || e2e_fail "accuracy=$huge: no progress in the title at start"
+ref=$(px_reference tiled huge accuracy=$huge) || exit 1
+e2e_wait_client_image "$PX_WINDOW" "$ref" 120 || e2e_fail "accuracy=$huge from pallodex.ini: not pallodex-render's picture"
+px_ok "accuracy=$huge from pallodex.ini: the window at once, then pallodex-render's picture"
+px_quit close
+printf 'accuracy=1\r\n' >"$ini"
+px_start
+e2e_key "$PX_WID" alt+c c || e2e_fail "menu keys"
+DLG=$(e2e_wait_window "配色ダイアログ" 10) || e2e_fail "the colour-scheme dialog did not open"
+dlg_set_edit "$DLG" 1050 $huge
+dlg_click 1 || e2e_fail "OK"
+e2e_wait_window_gone "配色ダイアログ" || e2e_fail "the dialog stayed open"
+e2e_wait_client_image "$PX_WINDOW" "$ref" 120 || e2e_fail "accuracy $huge from the dialog: not pallodex-render's picture"
+px_ok "accuracy $huge typed into the dialog: pallodex-render's picture"
+px_quit menu
 e2e_pass "$PX_CHECKS"
