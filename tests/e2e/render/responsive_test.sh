@@ -90,23 +90,23 @@ px_ok "20 presses: the image of the last after $burst ms (one render: at most $s
 px_quit close
 tr -d '\r' <"$ini" | grep -qx basex=92 || e2e_fail "pallodex.ini does not hold basex=92"
 
-# ---- smoothness beyond the period bound
+# ---- smoothness beyond the period bound: typed into the dialog, then kept in pallodex.ini
 huge=536870912
-printf 'accuracy=%s\r\n' $huge >"$ini"
-px_start
-e2e_wait_title "$PX_WID" "$PROGRESS" 5 || e2e_fail "accuracy=$huge: no progress in the title at start"
-ref=$(px_reference tiled huge accuracy=$huge) || exit 1
-e2e_wait_client_image "$PX_WINDOW" "$ref" 120 || e2e_fail "accuracy=$huge from pallodex.ini: not pallodex-render's picture"
-px_ok "accuracy=$huge from pallodex.ini: the window at once, then pallodex-render's picture"
-px_quit close
 printf 'accuracy=1\r\n' >"$ini"
 px_start
 e2e_key "$PX_WID" alt+c c || e2e_fail "menu keys"
 DLG=$(e2e_wait_window "配色ダイアログ" 10) || e2e_fail "the colour-scheme dialog did not open"
+dlg_dump "配色ダイアログ" >/dev/null || e2e_fail "reading the dialog"
 dlg_set_edit "$DLG" 1050 $huge
 dlg_click 1 || e2e_fail "OK"
-e2e_wait_window_gone "配色ダイアログ" || e2e_fail "the dialog stayed open"
+ref=$(px_reference tiled huge accuracy=$huge) || exit 1
 e2e_wait_client_image "$PX_WINDOW" "$ref" 120 || e2e_fail "accuracy $huge from the dialog: not pallodex-render's picture"
 px_ok "accuracy $huge typed into the dialog: pallodex-render's picture"
+px_quit close
+tr -d '\r' <"$ini" | grep -qx accuracy=$huge || e2e_fail "pallodex.ini does not hold accuracy=$huge"
+px_start
+e2e_wait_title "$PX_WID" "$PROGRESS" 5 || e2e_fail "accuracy=$huge in pallodex.ini: no progress in the title at start"
+e2e_wait_client_image "$PX_WINDOW" "$ref" 120 || e2e_fail "accuracy=$huge from pallodex.ini: not pallodex-render's picture"
+px_ok "accuracy=$huge from pallodex.ini: the window at once, then pallodex-render's picture"
 px_quit menu
 e2e_pass "$PX_CHECKS"
