@@ -38,7 +38,7 @@ constexpr double kPlainSamples = 4e9;
 
 // Per-channel tables, indexed by slot: the channel value of a sample, the
 // minimum included.
-struct ChannelTables {
+struct ChannelPlan {
     Fold fold = Fold::Loop;
     bool dither = false;
     int matrix = 0;
@@ -50,7 +50,7 @@ struct ChannelTables {
     bool lowInByteRange = true;  // every `low` within 0..255
 };
 
-void buildTables(ChannelTables& t, std::int32_t base, std::int32_t vx, std::int32_t vy, std::int8_t mode,
+void buildTables(ChannelPlan& t, std::int32_t base, std::int32_t vx, std::int32_t vy, std::int8_t mode,
                  std::int32_t posterizeStep, std::int32_t ditherStep, std::int32_t max, std::int32_t min) {
     t.fold = fast::foldOf(mode);
     t.dither = fast::stepActive(ditherStep);
@@ -69,7 +69,7 @@ void buildTables(ChannelTables& t, std::int32_t base, std::int32_t vx, std::int3
     }
 }
 
-void buildPacked(ChannelTables& t, int shift) {
+void buildPacked(ChannelPlan& t, int shift) {
     for (int slot = 0; slot < kSlots; ++slot)
         t.packed[slot] = (static_cast<std::uint32_t>(t.low[slot]) & 0xFFu) << shift;
 }
@@ -80,7 +80,7 @@ void buildPacked(ChannelTables& t, int shift) {
 enum Out { kValues, kPackFirst, kPackMore };
 
 template <Fold F, bool Dither, int O>
-void singleSampleRow(const ChannelTables& t, const std::int32_t* u, std::int32_t width, std::uint32_t wb,
+void singleSampleRow(const ChannelPlan& t, const std::int32_t* u, std::int32_t width, std::uint32_t wb,
                      const std::uint8_t* matrixRow, std::uint32_t column0, std::int32_t* values, std::uint32_t* row,
                      int shift) {
     for (std::int32_t x = 0; x < width; ++x) {
@@ -103,7 +103,7 @@ void singleSampleRow(const ChannelTables& t, const std::int32_t* u, std::int32_t
     }
 }
 
-using SingleFn = void (*)(const ChannelTables&, const std::int32_t*, std::int32_t, std::uint32_t,
+using SingleFn = void (*)(const ChannelPlan&, const std::int32_t*, std::int32_t, std::uint32_t,
                           const std::uint8_t*, std::uint32_t, std::int32_t*, std::uint32_t*, int);
 
 template <int O>
@@ -128,7 +128,7 @@ struct Plan {
     std::uint32_t column0 = 0;  // low bits of the first sample column, for the dither phase
     HueRotator hue{0};
     // One sample per pixel.
-    ChannelTables channel[3];
+    ChannelPlan channel[3];
     std::vector<std::int32_t> u[3];  // horizontal wave per column
     bool packDirect = false;
     // No dither and edge modes that keep low bits (Loop, Turn slow): all
@@ -141,7 +141,7 @@ struct Plan {
     std::unique_ptr<fast::Supersampler> super;
 };
 
-// One worker's scratch space.
+// One thread's scratch space.
 struct Scratch {
     std::vector<std::int32_t> values[3];
     std::uint32_t wb[3] = {0, 0, 0};   // vertical wave + base of the current row
@@ -149,7 +149,7 @@ struct Scratch {
     // Recent hue rotations: colour 0x00BBGGRR -> rotated colour. No colour
     // has a set top byte, so ~0 marks an empty entry.
     std::vector<std::uint32_t> hueKeys, hueValues;
-    fast::Supersampler::WorkerPtr super;
+    fast::Supersampler::ScratchPtr super;
 };
 
 void buildSingleSamplePlan(Plan& p, const PatternSettings& s) {
@@ -159,7 +159,7 @@ void buildSingleSamplePlan(Plan& p, const PatternSettings& s) {
     p.packDirect = p.hue.isIdentity();
     p.fused = true;
     for (int c = 0; c < 3; ++c) {
-        const ChannelTables& t = p.channel[c];
+        const ChannelPlan& t = p.channel[c];
         const bool masked = t.fold == Fold::Loop || t.fold == Fold::TurnSlow;
         // With a hue rotation the packed bytes must be the whole channel values.
         p.fused = p.fused && masked && !t.dither && (p.hue.isIdentity() || t.lowInByteRange);
@@ -211,7 +211,7 @@ void prepareScratch(Scratch& sc, const Plan& p) {
         sc.hueKeys.assign(std::size_t{1} << kHueCacheBits, ~0u);
         sc.hueValues.assign(std::size_t{1} << kHueCacheBits, 0u);
     }
-    if (p.super) sc.super = p.super->makeWorker();
+    if (p.super) sc.super = p.super->makeScratch();
 }
 
 void fusedRow(const Plan& p, Scratch& sc, std::uint32_t* row) {
@@ -269,7 +269,7 @@ bool singleSampleValues(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_
     }
     const fast::DitherMatrices& dm = fast::ditherMatrices();
     for (int c = 0; c < 3; ++c) {
-        const ChannelTables& t = p.channel[c];
+        const ChannelPlan& t = p.channel[c];
         const std::uint8_t* matrixRow = dm.value[t.matrix][static_cast<std::uint32_t>(sy) & 15u];
         SingleFn fn = !p.packDirect ? pickSingle<kValues>(t.fold, t.dither)
                       : c == 0      ? pickSingle<kPackFirst>(t.fold, t.dither)

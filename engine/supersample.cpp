@@ -73,16 +73,20 @@ struct Group {
     std::uint32_t py;  // dither row phase (0 without dither)
 };
 
+// The key of a wave value: for the periodic folds its slot, as keys add up
+// mod M to the slot of the sum; Limit keeps the value itself, as its slot
+// (the clamp) is taken only once the sum is known.
 std::uint32_t keyOf(Fold f, std::int32_t v) {
+    const std::uint32_t raw = static_cast<std::uint32_t>(v);
     switch (f) {
         case Fold::Loop:
-            return static_cast<std::uint32_t>(v) & 255u;
+            return slotOf<Fold::Loop>(raw);
         case Fold::TurnSlow:
-            return static_cast<std::uint32_t>(v) & 511u;
+            return slotOf<Fold::TurnSlow>(raw);
         case Fold::TurnFast:
-            return static_cast<std::uint32_t>(i32::modPos(v, 510));
+            return slotOf<Fold::TurnFast>(raw);
         default:
-            return static_cast<std::uint32_t>(v);
+            return raw;
     }
 }
 
@@ -224,7 +228,7 @@ struct ChannelPlan {
     double entriesPerColumn = 0;           // for the cost estimate
 };
 
-struct Supersampler::Impl {
+struct Supersampler::Plan {
     const PatternSettings* s = nullptr;
     std::int32_t width = 0, n = 2, periodX = 1, periodY = 1;
     // Samples of a pixel side taken at once; long pixels have more.
@@ -250,17 +254,17 @@ struct Supersampler::Impl {
     void rowWave(std::int32_t Y0, std::int32_t j0, std::int32_t count, int c, std::int32_t* wb) const;
     // Column x's entries for every channel into out[c] (len[c] of them), and
     // its wave ranges; a chunk of samples at a time. False when cancelled.
-    bool encodeColumn(Worker& w, std::int32_t x, std::uint32_t* const out[3], std::uint32_t len[3],
+    bool encodeColumn(Scratch& sc, std::int32_t x, std::uint32_t* const out[3], std::uint32_t len[3],
                       std::int32_t umin[3], std::int32_t umax[3], CancelCheck& cancel) const;
     // The sample rows of the pixel row from Y0, per channel: the range of
     // wb, the groups of periodic folds and, for short pixels, every wb.
-    bool groupRows(Worker& w, std::int32_t Y0, CancelCheck& cancel) const;
+    bool groupRows(Scratch& sc, std::int32_t Y0, CancelCheck& cancel) const;
     std::uint32_t columnPhase(std::int32_t x) const {
         return static_cast<std::uint32_t>(i32::mul(i32::sub(x, s->basex), n)) & 15u;
     }
-    // Column x's entries for every channel, into the worker's scratch space
+    // Column x's entries for every channel, into the thread's scratch space
     // (to count them) or into the cache; the length is kept either way.
-    bool encodeColumnOf(Worker& w, std::int32_t x, bool intoCache, const std::atomic<bool>* cancel);
+    bool encodeColumnOf(Scratch& sc, std::int32_t x, bool intoCache, const std::atomic<bool>* cancel);
 };
 
 // One channel's state for the current pixel row.
@@ -280,7 +284,7 @@ struct RowChannel {
     std::vector<std::uint64_t> r64;
 };
 
-struct Supersampler::Worker {
+struct Supersampler::Scratch {
     // Per channel and table index, for grouping samples by (phase, key).
     std::vector<std::uint32_t> count[3];
     std::vector<std::uint32_t> touched[3];
@@ -289,14 +293,14 @@ struct Supersampler::Worker {
     RowChannel row[3];
 };
 
-void Supersampler::Impl::columnWave(std::int32_t x, std::int32_t i0, std::int32_t count, int c,
+void Supersampler::Plan::columnWave(std::int32_t x, std::int32_t i0, std::int32_t count, int c,
                                     std::int32_t* u) const {
     const std::int32_t X0 = i32::add(i32::mul(i32::sub(x, s->basex), n), i0);
     const std::int32_t vx = channel[c].vx;
     for (std::int32_t i = 0; i < count; ++i) u[i] = waveValue(i32::add(X0, i), vx, s->pat_x, periodX);
 }
 
-void Supersampler::Impl::columnWaves(std::int32_t x, std::int32_t i0, std::int32_t count,
+void Supersampler::Plan::columnWaves(std::int32_t x, std::int32_t i0, std::int32_t count,
                                      std::int32_t* const u[3]) const {
     if (!trigX) {
         for (int c = 0; c < 3; ++c) columnWave(x, i0, count, c, u[c]);
@@ -311,14 +315,14 @@ void Supersampler::Impl::columnWaves(std::int32_t x, std::int32_t i0, std::int32
     }
 }
 
-void Supersampler::Impl::rowWave(std::int32_t Y0, std::int32_t j0, std::int32_t count, int c,
+void Supersampler::Plan::rowWave(std::int32_t Y0, std::int32_t j0, std::int32_t count, int c,
                                  std::int32_t* wb) const {
     const ChannelPlan& ch = channel[c];
     for (std::int32_t j = 0; j < count; ++j)
         wb[j] = i32::add(waveValue(i32::add(Y0, i32::add(j0, j)), ch.vy, s->pat_y, periodY), ch.base);
 }
 
-void Supersampler::Impl::rowWaves(std::int32_t Y0, std::int32_t j0, std::int32_t count,
+void Supersampler::Plan::rowWaves(std::int32_t Y0, std::int32_t j0, std::int32_t count,
                                   std::int32_t* const wb[3]) const {
     if (!trigY) {
         for (int c = 0; c < 3; ++c) rowWave(Y0, j0, count, c, wb[c]);
@@ -356,10 +360,10 @@ void clearCounts(std::vector<std::uint32_t>& count, std::vector<std::uint32_t>& 
 
 }  // namespace
 
-bool Supersampler::Impl::encodeColumn(Worker& w, std::int32_t x, std::uint32_t* const out[3], std::uint32_t len[3],
+bool Supersampler::Plan::encodeColumn(Scratch& sc, std::int32_t x, std::uint32_t* const out[3], std::uint32_t len[3],
                                       std::int32_t umin[3], std::int32_t umax[3], CancelCheck& cancel) const {
     const std::uint32_t px0 = columnPhase(x);
-    std::int32_t* const u[3] = {w.u[0].data(), w.u[1].data(), w.u[2].data()};
+    std::int32_t* const u[3] = {sc.u[0].data(), sc.u[1].data(), sc.u[2].data()};
     for (int c = 0; c < 3; ++c) {
         umin[c] = INT32_MAX;
         umax[c] = INT32_MIN;
@@ -383,8 +387,8 @@ bool Supersampler::Impl::encodeColumn(Worker& w, std::int32_t x, std::uint32_t* 
                     for (std::int32_t i = 0; i < count; ++i) out[c][i0 + i] = static_cast<std::uint32_t>(u[c][i]);
                 continue;
             }
-            std::uint32_t* counts = w.count[c].data();
-            std::vector<std::uint32_t>& touched = w.touched[c];
+            std::uint32_t* counts = sc.count[c].data();
+            std::vector<std::uint32_t>& touched = sc.touched[c];
             const std::uint32_t phase0 = px0 + static_cast<std::uint32_t>(i0);
             for (std::int32_t i = 0; i < count; ++i) {
                 const std::uint32_t px = ch.dither ? (phase0 + static_cast<std::uint32_t>(i)) & 15u : 0u;
@@ -393,19 +397,19 @@ bool Supersampler::Impl::encodeColumn(Worker& w, std::int32_t x, std::uint32_t* 
             }
         }
         if (cancel.stop(3u * static_cast<std::uint32_t>(count))) {
-            for (int c = 0; c < 3; ++c) clearCounts(w.count[c], w.touched[c]);
+            for (int c = 0; c < 3; ++c) clearCounts(sc.count[c], sc.touched[c]);
             return false;
         }
     }
     for (int c = 0; c < 3; ++c)
         len[c] = channel[c].fold == Fold::Limit ? (longPixels ? 0u : static_cast<std::uint32_t>(n))
-                                                : takeCounts(w.count[c], w.touched[c], out[c]);
+                                                : takeCounts(sc.count[c], sc.touched[c], out[c]);
     return true;
 }
 
-bool Supersampler::Impl::groupRows(Worker& w, std::int32_t Y0, CancelCheck& cancel) const {
-    std::int32_t* const wb[3] = {w.row[0].wb.data(), w.row[1].wb.data(), w.row[2].wb.data()};
-    for (RowChannel& r : w.row) {
+bool Supersampler::Plan::groupRows(Scratch& sc, std::int32_t Y0, CancelCheck& cancel) const {
+    std::int32_t* const wb[3] = {sc.row[0].wb.data(), sc.row[1].wb.data(), sc.row[2].wb.data()};
+    for (RowChannel& r : sc.row) {
         r.wbmin = INT32_MAX;
         r.wbmax = INT32_MIN;
     }
@@ -414,7 +418,7 @@ bool Supersampler::Impl::groupRows(Worker& w, std::int32_t Y0, CancelCheck& canc
         rowWaves(Y0, j0, count, wb);
         for (int c = 0; c < 3; ++c) {
             const ChannelPlan& ch = channel[c];
-            RowChannel& r = w.row[c];
+            RowChannel& r = sc.row[c];
             std::int32_t lo = r.wbmin, hi = r.wbmax;
             for (std::int32_t j = 0; j < count; ++j) {
                 lo = std::min(lo, wb[c][j]);
@@ -423,8 +427,8 @@ bool Supersampler::Impl::groupRows(Worker& w, std::int32_t Y0, CancelCheck& canc
             r.wbmin = lo;
             r.wbmax = hi;
             if (ch.fold == Fold::Limit) continue;  // grouped by raw wb, later
-            std::uint32_t* counts = w.count[c].data();
-            std::vector<std::uint32_t>& touched = w.touched[c];
+            std::uint32_t* counts = sc.count[c].data();
+            std::vector<std::uint32_t>& touched = sc.touched[c];
             const std::uint32_t phase0 = static_cast<std::uint32_t>(i32::add(Y0, j0));
             for (std::int32_t j = 0; j < count; ++j) {
                 const std::uint32_t py = ch.dither ? (phase0 + static_cast<std::uint32_t>(j)) & 15u : 0u;
@@ -433,27 +437,27 @@ bool Supersampler::Impl::groupRows(Worker& w, std::int32_t Y0, CancelCheck& canc
             }
         }
         if (cancel.stop(3u * static_cast<std::uint32_t>(count))) {
-            for (int c = 0; c < 3; ++c) clearCounts(w.count[c], w.touched[c]);
+            for (int c = 0; c < 3; ++c) clearCounts(sc.count[c], sc.touched[c]);
             return false;
         }
     }
     for (int c = 0; c < 3; ++c) {
         const ChannelPlan& ch = channel[c];
         if (ch.fold == Fold::Limit) continue;
-        std::vector<Group>& groups = w.row[c].groups;
+        std::vector<Group>& groups = sc.row[c].groups;
         groups.clear();
         const std::uint32_t keyMask = (1u << ch.strideBits) - 1;
-        for (std::uint32_t index : w.touched[c]) {
-            groups.push_back({index & keyMask, w.count[c][index], index >> ch.strideBits});
-            w.count[c][index] = 0;
+        for (std::uint32_t index : sc.touched[c]) {
+            groups.push_back({index & keyMask, sc.count[c][index], index >> ch.strideBits});
+            sc.count[c][index] = 0;
         }
-        w.touched[c].clear();
+        sc.touched[c].clear();
     }
     return true;
 }
 
-Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tuning) : impl_(new Impl) {
-    Impl& p = *impl_;
+Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tuning) : plan_(new Plan) {
+    Plan& p = *plan_;
     p.s = &s;
     p.width = s.bmpw;
     p.n = s.accuracy;
@@ -541,7 +545,7 @@ Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tu
     }
 }
 
-void Supersampler::Impl::allocate(std::int32_t columns) {
+void Supersampler::Plan::allocate(std::int32_t columns) {
     // Uncached columns cost time, not correctness: a smaller cache if memory
     // is short.
     for (;;) {
@@ -560,33 +564,33 @@ void Supersampler::Impl::allocate(std::int32_t columns) {
 
 Supersampler::~Supersampler() = default;
 
-void Supersampler::WorkerDeleter::operator()(Worker* w) const { delete w; }
+void Supersampler::ScratchDeleter::operator()(Scratch* sc) const { delete sc; }
 
-Supersampler::WorkerPtr Supersampler::makeWorker() const {
-    const Impl& p = *impl_;
-    WorkerPtr w(new Worker);
+Supersampler::ScratchPtr Supersampler::makeScratch() const {
+    const Plan& p = *plan_;
+    ScratchPtr sc(new Scratch);
     const std::size_t chunk = static_cast<std::size_t>(p.chunk), indices = std::size_t{16} << 10;
     for (int c = 0; c < 3; ++c) {
-        w->count[c].assign(indices, 0);
-        w->touched[c].reserve(indices);
-        w->u[c].resize(chunk);
-        w->entries[c].resize(p.channel[c].maxEntries);
-        w->row[c].wb.resize(chunk);
-        w->row[c].sortKeys.reserve(chunk);
+        sc->count[c].assign(indices, 0);
+        sc->touched[c].reserve(indices);
+        sc->u[c].resize(chunk);
+        sc->entries[c].resize(p.channel[c].maxEntries);
+        sc->row[c].wb.resize(chunk);
+        sc->row[c].sortKeys.reserve(chunk);
     }
-    return w;
+    return sc;
 }
 
-std::int32_t Supersampler::cachedColumns() const { return impl_->counting ? 0 : impl_->cached; }
+std::int32_t Supersampler::cachedColumns() const { return plan_->counting ? 0 : plan_->cached; }
 
-bool Supersampler::countingNeeded() const { return impl_->counting; }
+bool Supersampler::countingNeeded() const { return plan_->counting; }
 
-bool Supersampler::countColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel) {
-    return impl_->encodeColumnOf(w, x, false, cancel);
+bool Supersampler::countColumn(Scratch& sc, std::int32_t x, const std::atomic<bool>* cancel) {
+    return plan_->encodeColumnOf(sc, x, false, cancel);
 }
 
 void Supersampler::layOut() {
-    Impl& p = *impl_;
+    Plan& p = *plan_;
     std::size_t used = 0;
     std::int32_t columns = 0;
     for (; columns < p.width; ++columns) {
@@ -605,7 +609,7 @@ void Supersampler::layOut() {
 }
 
 void Supersampler::columnsReady() {
-    Impl& p = *impl_;
+    Plan& p = *plan_;
     if (p.cached == 0) return;
     for (ChannelPlan& ch : p.channel) {
         double total = 0;
@@ -615,19 +619,19 @@ void Supersampler::columnsReady() {
     }
 }
 
-bool Supersampler::prepareColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel) {
-    return impl_->encodeColumnOf(w, x, true, cancel);
+bool Supersampler::prepareColumn(Scratch& sc, std::int32_t x, const std::atomic<bool>* cancel) {
+    return plan_->encodeColumnOf(sc, x, true, cancel);
 }
 
-bool Supersampler::Impl::encodeColumnOf(Worker& w, std::int32_t x, bool intoCache, const std::atomic<bool>* cancel) {
+bool Supersampler::Plan::encodeColumnOf(Scratch& sc, std::int32_t x, bool intoCache, const std::atomic<bool>* cancel) {
     const std::size_t col = static_cast<std::size_t>(x);
     std::uint32_t* out[3];
     for (int c = 0; c < 3; ++c)
-        out[c] = intoCache ? channel[c].entries.get() + channel[c].offset[col] : w.entries[c].data();
+        out[c] = intoCache ? channel[c].entries.get() + channel[c].offset[col] : sc.entries[c].data();
     std::uint32_t len[3];
     std::int32_t umin[3], umax[3];
     CancelCheck check(cancel);
-    if (!encodeColumn(w, x, out, len, umin, umax, check)) return false;
+    if (!encodeColumn(sc, x, out, len, umin, umax, check)) return false;
     for (int c = 0; c < 3; ++c) {
         channel[c].length[col] = len[c];
         channel[c].umin[col] = umin[c];
@@ -842,7 +846,7 @@ struct Column {
 // groupRows has run; periodic folds have their groups, Limit rows of short
 // pixels have every wb.
 template <class Acc>
-bool prepareRowChannel(const Supersampler::Impl& p, const ChannelPlan& ch, RowChannel& r, std::int32_t Y0,
+bool prepareRowChannel(const Supersampler::Plan& p, const ChannelPlan& ch, RowChannel& r, std::int32_t Y0,
                        CancelCheck& cancel) {
     const std::int32_t width = p.width, n = p.n;
     r.rawReady = false;
@@ -893,7 +897,7 @@ namespace {
 // and a chunk of sample columns at a time: exact for any fold in little
 // memory, and slow. scratchU and the row's wb hold a chunk each.
 template <Fold F, bool Dither, class Acc>
-Acc sumRawLong(const Supersampler::Impl& p, int c, RowChannel& r, std::int32_t x, std::int32_t Y0,
+Acc sumRawLong(const Supersampler::Plan& p, int c, RowChannel& r, std::int32_t x, std::int32_t Y0,
                std::int32_t* scratchU, CancelCheck& cancel) {
     const ChannelPlan& ch = p.channel[c];
     const std::uint32_t px0 = p.columnPhase(x);
@@ -917,7 +921,7 @@ Acc sumRawLong(const Supersampler::Impl& p, int c, RowChannel& r, std::int32_t x
 // applies to it. scratchU holds a chunk of values, for waves that must be
 // recomputed.
 template <Fold F, bool Table, bool Dither, class Acc>
-inline Acc pixelSum(const Supersampler::Impl& p, int c, RowChannel& r, const Column& col, std::int32_t x,
+inline Acc pixelSum(const Supersampler::Plan& p, int c, RowChannel& r, const Column& col, std::int32_t x,
                     std::int32_t Y0, std::int32_t* scratchU, CancelCheck& cancel) {
     const ChannelPlan& ch = p.channel[c];
     const Acc* R = tableOf<Acc>(r).data();
@@ -973,7 +977,7 @@ inline Acc pixelSum(const Supersampler::Impl& p, int c, RowChannel& r, const Col
 
 // A row of one channel over the cached columns.
 template <Fold F, bool Table, bool Dither, class Acc>
-bool cachedRow(const Supersampler::Impl& p, int c, RowChannel& r, std::int32_t* out, std::int32_t Y0,
+bool cachedRow(const Supersampler::Plan& p, int c, RowChannel& r, std::int32_t* out, std::int32_t Y0,
                std::int32_t* scratchU, CancelCheck& cancel) {
     const ChannelPlan& ch = p.channel[c];
     const std::uint32_t* entries = ch.entries.get();
@@ -992,15 +996,15 @@ bool cachedRow(const Supersampler::Impl& p, int c, RowChannel& r, std::int32_t* 
 
 // One pixel of one channel from a column computed for this row.
 template <Fold F, bool Table, bool Dither, class Acc>
-std::int32_t uncachedPixel(const Supersampler::Impl& p, int c, RowChannel& r, const Column& col, std::int32_t x,
+std::int32_t uncachedPixel(const Supersampler::Plan& p, int c, RowChannel& r, const Column& col, std::int32_t x,
                            std::int32_t Y0, std::int32_t* scratchU, CancelCheck& cancel) {
     const ChannelPlan& ch = p.channel[c];
     return ch.mean(pixelSum<F, Table, Dither, Acc>(p, c, r, col, x, Y0, scratchU, cancel), ch.minShare);
 }
 
-using CachedRowFn = bool (*)(const Supersampler::Impl&, int, RowChannel&, std::int32_t*, std::int32_t, std::int32_t*,
+using CachedRowFn = bool (*)(const Supersampler::Plan&, int, RowChannel&, std::int32_t*, std::int32_t, std::int32_t*,
                              CancelCheck&);
-using PixelFn = std::int32_t (*)(const Supersampler::Impl&, int, RowChannel&, const Column&, std::int32_t, std::int32_t,
+using PixelFn = std::int32_t (*)(const Supersampler::Plan&, int, RowChannel&, const Column&, std::int32_t, std::int32_t,
                                  std::int32_t*, CancelCheck&);
 struct RowFns {
     CachedRowFn cached;
@@ -1034,33 +1038,33 @@ RowFns pickRow(Fold f, bool table, bool dither, bool wide) {
 
 }  // namespace
 
-bool Supersampler::renderRow(Worker& w, std::int32_t y, std::int32_t* const values[3],
+bool Supersampler::renderRow(Scratch& sc, std::int32_t y, std::int32_t* const values[3],
                              const std::atomic<bool>* cancel) const {
-    const Impl& p = *impl_;
+    const Plan& p = *plan_;
     const PatternSettings& s = *p.s;
     const std::int32_t n = p.n, width = p.width;
     const std::int32_t Y0 = i32::mul(i32::sub(y, s.basey), n);
     CancelCheck check(cancel);
-    if (!p.groupRows(w, Y0, check)) return false;
+    if (!p.groupRows(sc, Y0, check)) return false;
     RowFns fn[3];
     for (int c = 0; c < 3; ++c) {
         const ChannelPlan& ch = p.channel[c];
-        const bool ok = ch.wide ? prepareRowChannel<std::uint64_t>(p, ch, w.row[c], Y0, check)
-                                : prepareRowChannel<std::uint32_t>(p, ch, w.row[c], Y0, check);
+        const bool ok = ch.wide ? prepareRowChannel<std::uint64_t>(p, ch, sc.row[c], Y0, check)
+                                : prepareRowChannel<std::uint32_t>(p, ch, sc.row[c], Y0, check);
         if (!ok) return false;
-        fn[c] = pickRow(ch.fold, w.row[c].table, ch.dither, ch.wide);
+        fn[c] = pickRow(ch.fold, sc.row[c].table, ch.dither, ch.wide);
     }
     for (int c = 0; c < 3; ++c)
-        if (!fn[c].cached(p, c, w.row[c], values[c], Y0, w.u[c].data(), check)) return false;
-    std::uint32_t* const out[3] = {w.entries[0].data(), w.entries[1].data(), w.entries[2].data()};
+        if (!fn[c].cached(p, c, sc.row[c], values[c], Y0, sc.u[c].data(), check)) return false;
+    std::uint32_t* const out[3] = {sc.entries[0].data(), sc.entries[1].data(), sc.entries[2].data()};
     for (std::int32_t x = p.cached; x < width; ++x) {
         std::uint32_t len[3];
         std::int32_t umin[3], umax[3];
-        if (!p.encodeColumn(w, x, out, len, umin, umax, check)) return false;
+        if (!p.encodeColumn(sc, x, out, len, umin, umax, check)) return false;
         for (int c = 0; c < 3; ++c) {
             // Short pixels: the whole column's waves are still at hand.
-            const Column col{out[c], len[c], umin[c], umax[c], p.longPixels ? nullptr : w.u[c].data()};
-            values[c][x] = fn[c].uncached(p, c, w.row[c], col, x, Y0, w.u[c].data(), check);
+            const Column col{out[c], len[c], umin[c], umax[c], p.longPixels ? nullptr : sc.u[c].data()};
+            values[c][x] = fn[c].uncached(p, c, sc.row[c], col, x, Y0, sc.u[c].data(), check);
         }
         if (check.stop(3u * static_cast<std::uint32_t>(n))) return false;
     }

@@ -41,36 +41,36 @@ public:
     Supersampler& operator=(const Supersampler&) = delete;
 
     // What every row shares (opaque).
-    struct Impl;
-    // One worker's scratch space: O(chunkSamples) plus a few tables of at
+    struct Plan;
+    // One thread's scratch space: O(chunkSamples) plus a few tables of at
     // most 2 MB.
-    struct Worker;
-    struct WorkerDeleter {
-        void operator()(Worker* w) const;
+    struct Scratch;
+    struct ScratchDeleter {
+        void operator()(Scratch* sc) const;
     };
-    using WorkerPtr = std::unique_ptr<Worker, WorkerDeleter>;
-    WorkerPtr makeWorker() const;
+    using ScratchPtr = std::unique_ptr<Scratch, ScratchDeleter>;
+    ScratchPtr makeScratch() const;
 
     // Before the cache can be filled: when countingNeeded(), countColumn
-    // must run for every column 0..bmpw-1 (from any worker, in any order),
+    // must run for every column 0..bmpw-1 (from any thread, in any order),
     // then layOut once.
     bool countingNeeded() const;
     // False when `cancel` was raised, and the column is then left unfinished.
-    bool countColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel);
+    bool countColumn(Scratch& sc, std::int32_t x, const std::atomic<bool>* cancel);
     void layOut();
     // Columns 0..cachedColumns()-1 are cached; prepareColumn must have run
-    // for each of them (from any worker, in any order) before renderRow.
+    // for each of them (from any thread, in any order) before renderRow.
     std::int32_t cachedColumns() const;
-    bool prepareColumn(Worker& w, std::int32_t x, const std::atomic<bool>* cancel);
+    bool prepareColumn(Scratch& sc, std::int32_t x, const std::atomic<bool>* cancel);
     // After every prepareColumn: lets the cost estimates see the cache.
     void columnsReady();
 
     // The three channel values of every pixel of row y (before the hue
     // rotation). False when `cancel` was raised; the values are then partial.
-    bool renderRow(Worker& w, std::int32_t y, std::int32_t* const values[3], const std::atomic<bool>* cancel) const;
+    bool renderRow(Scratch& sc, std::int32_t y, std::int32_t* const values[3], const std::atomic<bool>* cancel) const;
 
 private:
-    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<Plan> plan_;
 };
 
 }  // namespace fast

@@ -178,13 +178,18 @@ bool saveBitmapFile(HWND owner, const ImageSurface& surface, const char* path, s
 
 void copyImageToClipboard(HWND window, const ImageSurface& surface) {
     if (!OpenClipboard(window)) return;
+    bool failed = false;
     if (EmptyClipboard()) {
         HBITMAP copy = surface.copyBitmap();
         // Once accepted the clipboard owns the bitmap; if it is refused it is
         // still ours to delete.
-        if (copy && !SetClipboardData(CF_BITMAP, copy)) DeleteObject(copy);
+        failed = !copy || !SetClipboardData(CF_BITMAP, copy);
+        if (copy && failed) DeleteObject(copy);
     }
     CloseClipboard();
+    // The clipboard was emptied: the user must not paste believing it holds
+    // the picture.
+    if (failed) showError(window, "画像をコピーできませんでした。");
 }
 
 bool setDesktopWallpaper(HWND owner, const ImageSurface& surface, bool tiled) {

@@ -19,7 +19,8 @@ bool chooseBitmapFile(HWND owner, std::int32_t& filterIndex, char* fileName);
 bool saveBitmapFile(HWND owner, const ImageSurface& surface, const char* path, std::int32_t filterIndex);
 
 // Puts a copy of the picture on the clipboard as a CF_BITMAP. A clipboard
-// that another program holds open is left alone without a word.
+// that another program holds open is left alone without a word; a copy that
+// cannot be made (no memory for its bitmap) says so in a box.
 void copyImageToClipboard(HWND window, const ImageSurface& surface);
 
 // Makes the picture the desktop wallpaper, tiled or centred: writes it as a

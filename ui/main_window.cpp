@@ -72,9 +72,15 @@ ImageSurface g_surface;
 std::unique_ptr<RenderScheduler> g_renderer;
 History g_history;
 
-// Set when Esc stopped a render with no image to fall back on; the title says
-// so until an image arrives.
+// Set when Esc stopped a render with no image to fall back on, or a render
+// ran out of memory: the title says so until the picture shows the current
+// settings again.
 bool g_renderStopped = false;
+// The last settings whose render ran out of memory, said once in a box: a
+// burst of failing trials, or going back to them later, does not say it again.
+bool g_hasFailedSettings = false;
+PatternSettings g_failedSettings;
+bool g_memoryBoxOpen = false;
 bool g_busyCursor = false;  // a busy pointer is due over the client area
 std::string g_shownTitle;
 
@@ -164,6 +170,7 @@ void updateRenderState(HWND hwnd) {
 void showImageOf(HWND hwnd, const PatternSettings& s) {
     if (surfaceShows(s)) {
         g_renderer->cancel();
+        g_renderStopped = false;
     } else {
         g_renderer->request(s);
         SetTimer(hwnd, kProgressTimer, kProgressTickMs, nullptr);
@@ -236,35 +243,53 @@ void exportCurrentImage(HWND hwnd, WaitingExport what) {
     updateRenderState(hwnd);
 }
 
+// No memory for the image or its bitmap: the window keeps the picture it had
+// (its title says the render stopped) and says why once for these settings.
+// An export that waited for the image is given up, and always says so: the
+// user asked for it.
+void onRenderFailed(HWND hwnd, const PatternSettings& failed) {
+    g_renderStopped = true;
+    const bool exportWaited = g_waitingExport != WaitingExport::None;
+    g_waitingExport = WaitingExport::None;
+    updateRenderState(hwnd);
+    const bool saidBefore = g_hasFailedSettings && g_failedSettings == failed;
+    // The box runs its own message loop, in which further failures arrive.
+    if (g_memoryBoxOpen || (saidBefore && !exportWaited)) return;
+    g_hasFailedSettings = true;
+    g_failedSettings = failed;
+    g_memoryBoxOpen = true;
+    // Over the colour dialog while it is open: the window itself is disabled.
+    showError(GetLastActivePopup(hwnd), "メモリが足りないため描画できませんでした。");
+    g_memoryBoxOpen = false;
+}
+
 void onRendered(HWND hwnd) {
     RenderScheduler::Result result;
     if (!g_renderer->take(result)) return;  // superseded after it was posted
-    if (!result.pixels.empty() && g_surface.fill(result.settings, std::move(result.pixels))) {
-        g_renderStopped = false;
-        g_renderer->recycle(std::move(result.pixels));
-    } else {
-        // No memory for the image or its bitmap: the window shows its
-        // background and says the render stopped.
-        g_surface.clear();
-        g_renderStopped = true;
-        g_waitingExport = WaitingExport::None;
-    }
+    const bool filled = !result.pixels.empty() && g_surface.fill(result.settings, std::move(result.pixels));
     invalidate(hwnd, false);
+    if (!filled) {
+        onRenderFailed(hwnd, result.settings);
+        return;
+    }
+    g_renderStopped = false;
+    g_renderer->recycle(std::move(result.pixels));
     updateRenderState(hwnd);
     if (g_waitingExport != WaitingExport::None && surfaceShows(g_settings)) runWaitingExport(hwnd);
 }
 
-// Esc gives up a waiting export; otherwise it stops the running render by
-// undoing the changes the image on screen does not show yet, so that image
-// and settings agree again. With no image to go back to, the render just
-// stops.
+// Esc gives up a waiting export; otherwise it undoes the changes the image on
+// screen does not show (yet, or ever, when their render ran out of memory),
+// stopping a running render, so that image and settings agree again. With no
+// image to go back to, the render just stops.
 void onEscape(HWND hwnd) {
     if (g_waitingExport != WaitingExport::None) {
         g_waitingExport = WaitingExport::None;
         updateRenderState(hwnd);
         return;
     }
-    if (!g_renderer->status().busy) return;
+    const bool busy = g_renderer->status().busy;
+    if (!busy && (!g_surface.hasImage() || surfaceShows(g_settings))) return;
     if (g_surface.hasImage()) {
         History probe = g_history;
         ViewState v = currentView();
@@ -275,6 +300,7 @@ void onEscape(HWND hwnd) {
             return;
         }
     }
+    if (!busy) return;
     g_renderer->cancel();
     g_surface.clear();
     g_renderStopped = true;

@@ -60,10 +60,8 @@ bool ImageSurface::fill(const PatternSettings& s, std::vector<std::uint32_t>&& p
     if (!dc_ || s.bmpw <= 0 || s.bmph <= 0) return false;
     const std::size_t count = static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph);
     if (pixels.size() != count) return false;
-    if (width_ != s.bmpw || height_ != s.bmph) {
-        width_ = height_ = 0;
-        if (!resize(s.bmpw, s.bmph)) return false;
-    }
+    // Without a bitmap of the new size the old one, and its picture, stay.
+    if ((width_ != s.bmpw || height_ != s.bmph) && !resize(s.bmpw, s.bmph)) return false;
     swapRedBlueAll(pixels);
     const BITMAPINFO info = topDownInfo(s.bmpw, s.bmph);
     // One call for the whole image; the device converts to the screen's

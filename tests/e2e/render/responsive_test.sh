@@ -5,7 +5,9 @@
 # dialog lowers the smoothness and the image appears, and quitting keeps what
 # was set. Alt+F4 in the middle of such a render ends the program at once and
 # still writes pallodex.ini. A burst of key presses ends with the image of the
-# last one, sooner than rendering every step would take.
+# last one, sooner than rendering every step would take. Smoothness beyond
+# the period bound, from pallodex.ini or typed into the colour dialog, shows
+# the window while it renders and ends in pallodex-render's picture.
 #   tests/e2e/render/responsive_test.sh [PREFIX EXE RENDER]
 set -uo pipefail
 source "$(dirname "$0")/../dialogs/controls.sh"
@@ -87,4 +89,24 @@ burst=$(elapsed_since "$t0")
 px_ok "20 presses: the image of the last after $burst ms (one render: at most $single ms)"
 px_quit close
 tr -d '\r' <"$ini" | grep -qx basex=92 || e2e_fail "pallodex.ini does not hold basex=92"
+
+# ---- smoothness beyond the period bound: typed into the dialog, then kept in pallodex.ini
+huge=536870912
+printf 'accuracy=1\r\n' >"$ini"
+px_start
+e2e_key "$PX_WID" alt+c c || e2e_fail "menu keys"
+DLG=$(e2e_wait_window "配色ダイアログ" 10) || e2e_fail "the colour-scheme dialog did not open"
+dlg_dump "配色ダイアログ" >/dev/null || e2e_fail "reading the dialog"
+dlg_set_edit "$DLG" 1050 $huge
+dlg_click 1 || e2e_fail "OK"
+ref=$(px_reference tiled huge accuracy=$huge) || exit 1
+e2e_wait_client_image "$PX_WINDOW" "$ref" 120 || e2e_fail "accuracy $huge from the dialog: not pallodex-render's picture"
+px_ok "accuracy $huge typed into the dialog: pallodex-render's picture"
+px_quit close
+tr -d '\r' <"$ini" | grep -qx accuracy=$huge || e2e_fail "pallodex.ini does not hold accuracy=$huge"
+px_start
+e2e_wait_title "$PX_WID" "$PROGRESS" 5 || e2e_fail "accuracy=$huge in pallodex.ini: no progress in the title at start"
+e2e_wait_client_image "$PX_WINDOW" "$ref" 120 || e2e_fail "accuracy=$huge from pallodex.ini: not pallodex-render's picture"
+px_ok "accuracy=$huge from pallodex.ini: the window at once, then pallodex-render's picture"
+px_quit menu
 e2e_pass "$PX_CHECKS"
