@@ -1,4 +1,5 @@
-// The About box (IDD_ABOUTBOX): icon, name, version and rights line.
+// The About box (IDD_ABOUTBOX) and the key list (IDD_KEYS): boxes that only
+// show their template and close.
 #include <windows.h>
 
 #include "dialogs.h"

@@ -15,5 +15,6 @@ struct ColorDialogParams {
 };
 
 INT_PTR CALLBACK ColorDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK KeysDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
+// A box with nothing to do but close: the About box, and the key list (whose
+// list is the template's own text).
 INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);

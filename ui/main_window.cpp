@@ -463,7 +463,7 @@ void commandRandom(HWND hwnd) {
 
 void commandMutate(HWND hwnd) { replaceSettings(hwnd, mutateSettings(g_settings, freshSeed())); }
 
-void commandKeys(HWND hwnd) { DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_KEYS), hwnd, KeysDlgProc, 0); }
+void commandKeys(HWND hwnd) { DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_KEYS), hwnd, AboutDlgProc, 0); }
 
 struct Command {
     WORD id;
