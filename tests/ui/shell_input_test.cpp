@@ -61,8 +61,6 @@ int main() {
         {L"\"C:\\my apps\\pallodex.exe\" \"C:\\壁紙 集\\夜 空.ini\" second.ini", L"C:\\壁紙 集\\夜 空.ini"},
         {L"pallodex.exe 夜 空.ini", L"夜"},
         {L"pallodex.exe \"\" b.ini", L""},
-        {L"pallodex.exe \"say \\\"x\\\".ini\"", L"say \"x\".ini"},
-        {L"pallodex.exe C:\\dir\\\\ x", L"C:\\dir\\\\"},
     };
     int row = 0;
     for (const Arg& a : args) check(firstFileArgument(a.line) == a.first, "firstFileArgument", ++row);
