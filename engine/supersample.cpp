@@ -358,6 +358,24 @@ void clearCounts(std::vector<std::uint32_t>& count, std::vector<std::uint32_t>& 
     touched.clear();
 }
 
+// Counts a chunk of waves into the channel's (matrix phase, key) slots, the
+// first sample of the chunk at matrix phase phase0; widens [lo, hi] to them.
+void countChunk(const ChannelPlan& ch, const std::int32_t* waves, std::int32_t count, std::uint32_t phase0,
+                std::int32_t& lo, std::int32_t& hi, std::vector<std::uint32_t>& countVec,
+                std::vector<std::uint32_t>& touched) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        lo = std::min(lo, waves[i]);
+        hi = std::max(hi, waves[i]);
+    }
+    if (ch.fold == Fold::Limit) return;  // keyed by the raw value, later
+    std::uint32_t* counts = countVec.data();
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint32_t phase = ch.dither ? (phase0 + static_cast<std::uint32_t>(i)) & 15u : 0u;
+        const std::uint32_t index = phase << ch.strideBits | keyOf(ch.fold, waves[i]);
+        if (counts[index]++ == 0) touched.push_back(index);
+    }
+}
+
 }  // namespace
 
 bool Supersampler::Plan::encodeColumn(Scratch& sc, std::int32_t x, std::uint32_t* const out[3], std::uint32_t len[3],
@@ -372,29 +390,12 @@ bool Supersampler::Plan::encodeColumn(Scratch& sc, std::int32_t x, std::uint32_t
         const std::int32_t count = std::min(chunk, n - i0);
         columnWaves(x, i0, count, u);
         for (int c = 0; c < 3; ++c) {
-            const ChannelPlan& ch = channel[c];
-            std::int32_t lo = umin[c], hi = umax[c];
-            for (std::int32_t i = 0; i < count; ++i) {
-                lo = std::min(lo, u[c][i]);
-                hi = std::max(hi, u[c][i]);
-            }
-            umin[c] = lo;
-            umax[c] = hi;
-            if (ch.fold == Fold::Limit) {
-                // The table key depends on the row's window: short pixels
-                // keep the waves, long ones recompute them.
-                if (!longPixels)
-                    for (std::int32_t i = 0; i < count; ++i) out[c][i0 + i] = static_cast<std::uint32_t>(u[c][i]);
-                continue;
-            }
-            std::uint32_t* counts = sc.count[c].data();
-            std::vector<std::uint32_t>& touched = sc.touched[c];
-            const std::uint32_t phase0 = px0 + static_cast<std::uint32_t>(i0);
-            for (std::int32_t i = 0; i < count; ++i) {
-                const std::uint32_t px = ch.dither ? (phase0 + static_cast<std::uint32_t>(i)) & 15u : 0u;
-                const std::uint32_t index = px << ch.strideBits | keyOf(ch.fold, u[c][i]);
-                if (counts[index]++ == 0) touched.push_back(index);
-            }
+            countChunk(channel[c], u[c], count, px0 + static_cast<std::uint32_t>(i0), umin[c], umax[c], sc.count[c],
+                       sc.touched[c]);
+            // Limit's table key depends on the row's window: short pixels
+            // keep the waves, long ones recompute them.
+            if (channel[c].fold == Fold::Limit && !longPixels)
+                for (std::int32_t i = 0; i < count; ++i) out[c][i0 + i] = static_cast<std::uint32_t>(u[c][i]);
         }
         if (cancel.stop(3u * static_cast<std::uint32_t>(count))) {
             for (int c = 0; c < 3; ++c) clearCounts(sc.count[c], sc.touched[c]);
@@ -416,26 +417,9 @@ bool Supersampler::Plan::groupRows(Scratch& sc, std::int32_t Y0, CancelCheck& ca
     for (std::int32_t j0 = 0; j0 < n; j0 += chunk) {
         const std::int32_t count = std::min(chunk, n - j0);
         rowWaves(Y0, j0, count, wb);
-        for (int c = 0; c < 3; ++c) {
-            const ChannelPlan& ch = channel[c];
-            RowChannel& r = sc.row[c];
-            std::int32_t lo = r.wbmin, hi = r.wbmax;
-            for (std::int32_t j = 0; j < count; ++j) {
-                lo = std::min(lo, wb[c][j]);
-                hi = std::max(hi, wb[c][j]);
-            }
-            r.wbmin = lo;
-            r.wbmax = hi;
-            if (ch.fold == Fold::Limit) continue;  // grouped by raw wb, later
-            std::uint32_t* counts = sc.count[c].data();
-            std::vector<std::uint32_t>& touched = sc.touched[c];
-            const std::uint32_t phase0 = static_cast<std::uint32_t>(i32::add(Y0, j0));
-            for (std::int32_t j = 0; j < count; ++j) {
-                const std::uint32_t py = ch.dither ? (phase0 + static_cast<std::uint32_t>(j)) & 15u : 0u;
-                const std::uint32_t index = py << ch.strideBits | keyOf(ch.fold, wb[c][j]);
-                if (counts[index]++ == 0) touched.push_back(index);
-            }
-        }
+        for (int c = 0; c < 3; ++c)
+            countChunk(channel[c], wb[c], count, static_cast<std::uint32_t>(i32::add(Y0, j0)), sc.row[c].wbmin,
+                       sc.row[c].wbmax, sc.count[c], sc.touched[c]);
         if (cancel.stop(3u * static_cast<std::uint32_t>(count))) {
             for (int c = 0; c < 3; ++c) clearCounts(sc.count[c], sc.touched[c]);
             return false;
