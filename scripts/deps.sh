@@ -2,7 +2,8 @@
 # Installs the Debian packages a task needs, only those that are missing.
 #   scripts/deps.sh build   compilers, CMake, GoogleTest, Google Benchmark, zlib (native and MinGW-w64),
 #                           ImageMagick, pngcheck, zip and unzip
-#   scripts/deps.sh wine    Wine (32-bit), Xvfb, xdotool, Japanese fonts and locale
+#   scripts/deps.sh wine    Wine (32-bit where it can be installed, else 64-bit), Xvfb, xdotool,
+#                           Japanese fonts and locale
 #   scripts/deps.sh fuzz    clang and the libFuzzer runtime of its version
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
@@ -34,6 +35,38 @@ wait_for_dpkg() {
   return 1
 }
 
+# A package mirror may be in the middle of a sync: an index then fails to
+# download ("File has unexpected size ... Mirror sync in progress?"). The
+# update is tried a few times; after that apt keeps the lists it had, and the
+# install decides whether they were good enough.
+apt_update() {
+  local i
+  for i in 1 2 3; do
+    apt-get update -q && return 0
+    ((i < 3)) && { echo "deps.sh: apt-get update failed, trying again in $((i * 10)) s" >&2; sleep $((i * 10)); }
+  done
+  echo "deps.sh: apt-get update failed 3 times; going on with the package lists apt has" >&2
+  return 0
+}
+
+# apt_install PACKAGE... : installs, updating the lists again between tries.
+apt_install() {
+  local i
+  for i in 1 2; do
+    apt-get install -y -q "$@" && return 0
+    ((i < 2)) && { echo "deps.sh: apt-get install failed, updating the lists and trying again" >&2; apt_update; }
+  done
+  return 1
+}
+
+# 32-bit Wine comes from the i386 archive, whose libraries must match their
+# amd64 twins version for version; a mirror caught mid-sync can break that
+# for hours. Where it cannot be installed, 64-bit Wine serves instead (see
+# pallodex_wine_bits), and the next tries within a day skip it.
+WINE32=wine32:i386
+WINE32_STAMP=${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/pallodex/wine32-unavailable
+wine32_recently_failed() { [[ -n $(find "$WINE32_STAMP" -mmin -1440 2>/dev/null) ]]; }
+
 # The libFuzzer runtime is packaged per clang version (libclang-rt-14-dev for
 # Debian 12's clang 14): ask the clang package which version it stands for.
 clang_runtime() {
@@ -43,11 +76,15 @@ clang_runtime() {
 }
 
 missing=()
-for p in "${want[@]}"; do installed "$p" || missing+=("$p"); done
+for p in "${want[@]}"; do
+  installed "$p" && continue
+  [[ $p == "$WINE32" ]] && wine32_recently_failed && installed wine64 && continue
+  missing+=("$p")
+done
 if [[ " $* " == *" fuzz "* ]]; then
   rt=$(clang_runtime || true)
   if [ -z "$rt" ] && [ "$(id -u)" -eq 0 ]; then
-    apt-get update -q >/dev/null
+    apt_update >/dev/null
     rt=$(clang_runtime || true)
   fi
   if [ -z "$rt" ]; then
@@ -70,8 +107,15 @@ if [ "${#missing[@]}" -gt 0 ]; then
   echo "deps.sh: installing ${missing[*]}"
   # With recommends: the Wine set-up the tests were proven with includes
   # them (fonts-wine among others).
-  apt-get update -q
-  apt-get install -y -q "${missing[@]}"
+  apt_update
+  if ! apt_install "${missing[@]}"; then
+    rest=()
+    for p in "${missing[@]}"; do [[ $p == "$WINE32" ]] || rest+=("$p"); done
+    ((${#rest[@]} < ${#missing[@]})) || exit 1
+    echo "deps.sh: 32-bit Wine ($WINE32) cannot be installed now; using 64-bit Wine instead" >&2
+    mkdir -p "$(dirname "$WINE32_STAMP")" && touch "$WINE32_STAMP"
+    if ((${#rest[@]} > 0)); then apt_install "${rest[@]}" || exit 1; fi
+  fi
 fi
 
 if [[ " $* " == *" wine "* ]] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
