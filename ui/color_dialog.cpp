@@ -85,7 +85,7 @@ constexpr UINT kPreviewDelayMs = 100;
 
 // One open dialog's state, kept in DWLP_USER from WM_INITDIALOG on.
 struct DialogState {
-    const ColorDialogParams* params;
+    ColorDialogParams* params;
     // What the main window shows when the preview is off: the committed
     // image, or the last trial run's.
     PatternSettings lastTrial;
@@ -131,7 +131,7 @@ bool isFieldChange(WPARAM wParam) {
 }
 
 INT_PTR onCommand(HWND dlg, DialogState& st, WPARAM wParam) {
-    const ColorDialogParams& params = *st.params;
+    ColorDialogParams& params = *st.params;
     if (isFieldChange(wParam)) {
         if (!st.filling) schedulePreview(dlg);
         return TRUE;
@@ -139,7 +139,7 @@ INT_PTR onCommand(HWND dlg, DialogState& st, WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDOK:
         KillTimer(dlg, kPreviewTimer);
-        readDialog(*params.committed, dlg);
+        readDialog(params.values, dlg);
         EndDialog(dlg, IDOK);
         return TRUE;
     case IDCANCEL:
@@ -160,18 +160,18 @@ INT_PTR onCommand(HWND dlg, DialogState& st, WPARAM wParam) {
         KillTimer(dlg, kPreviewTimer);
         st.lastTrial = dialogValues(dlg);
         fill(st, dlg, st.lastTrial);
-        params.showTrial(st.lastTrial);
+        params.preview(st.lastTrial);
         return TRUE;
     }
     case IDC_REVERT:
-        fill(st, dlg, *params.committed);
+        fill(st, dlg, params.values);
         schedulePreview(dlg);
         return TRUE;
     case IDC_PREVIEW:
         // Switched off, the window goes back to what it showed without the
         // preview; switched on, it catches up with the boxes at once.
         KillTimer(dlg, kPreviewTimer);
-        params.showTrial(previewOn(dlg) ? dialogValues(dlg) : st.lastTrial);
+        params.preview(previewOn(dlg) ? dialogValues(dlg) : st.lastTrial);
         return TRUE;
     default:
         return FALSE;
@@ -182,10 +182,10 @@ INT_PTR onCommand(HWND dlg, DialogState& st, WPARAM wParam) {
 
 INT_PTR CALLBACK ColorDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        const auto* params = reinterpret_cast<const ColorDialogParams*>(lParam);
-        auto* st = new DialogState{params, *params->committed};
+        auto* params = reinterpret_cast<ColorDialogParams*>(lParam);
+        auto* st = new DialogState{params, params->values};
         SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(st));
-        fill(*st, dlg, *params->committed);
+        fill(*st, dlg, params->values);
         for (const DialogCombo& c : kDialogCombos) widenComboList(GetDlgItem(dlg, c.id));
         // The preview is on whenever the dialog opens.
         CheckDlgButton(dlg, IDC_PREVIEW, BST_CHECKED);
@@ -199,7 +199,7 @@ INT_PTR CALLBACK ColorDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPar
     case WM_TIMER:
         if (wParam != kPreviewTimer) return FALSE;
         KillTimer(dlg, kPreviewTimer);
-        if (previewOn(dlg)) st->params->showTrial(dialogValues(dlg));
+        if (previewOn(dlg)) st->params->preview(dialogValues(dlg));
         return TRUE;
     case WM_DESTROY:
         SetWindowLongPtrA(dlg, DWLP_USER, 0);

@@ -149,7 +149,7 @@ bool placeWallpaper(const ImageSurface& surface, bool tiled) {
 
 }  // namespace
 
-bool chooseBitmapFile(HWND owner, std::int32_t& filterIndex, char* fileName) {
+bool chooseImageFile(HWND owner, std::int32_t& filterIndex, char* fileName) {
     FileDialog d;
     const std::string filter = imageFilter();
     // The dialog appends the extension of the filter chosen in it to a name
@@ -162,7 +162,7 @@ bool chooseBitmapFile(HWND owner, std::int32_t& filterIndex, char* fileName) {
     return true;
 }
 
-bool saveBitmapFile(HWND owner, const ImageSurface& surface, const char* path, std::int32_t filterIndex) {
+bool saveImageFile(HWND owner, const ImageSurface& surface, const char* path, std::int32_t filterIndex) {
     switch (writeSurfaceFile(surface, path, imageFormatForFilter(filterIndex))) {
         case WriteOutcome::Written:
             return true;

@@ -12,11 +12,11 @@
 // (MAX_PATH characters, the last name offered again) and the chosen format in
 // filterIndex (see kSaveDialogFormats in image_file.h). False when the
 // dialog was cancelled; nothing is changed then.
-bool chooseBitmapFile(HWND owner, std::int32_t& filterIndex, char* fileName);
+bool chooseImageFile(HWND owner, std::int32_t& filterIndex, char* fileName);
 // Writes the surface's picture to path in the format of filterIndex, through
 // a temporary file, so that a failure leaves an existing file as it was; says
 // so in a box when it fails.
-bool saveBitmapFile(HWND owner, const ImageSurface& surface, const char* path, std::int32_t filterIndex);
+bool saveImageFile(HWND owner, const ImageSurface& surface, const char* path, std::int32_t filterIndex);
 
 // Puts a copy of the picture on the clipboard as a CF_BITMAP. A clipboard
 // that another program holds open is left alone without a word; a copy that

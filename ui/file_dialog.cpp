@@ -20,3 +20,18 @@ void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* file
     d.ofn.lpstrInitialDir = d.initialDir[0] ? d.initialDir : nullptr;
     d.ofn.lpstrDefExt = defaultExtension;
 }
+
+bool chooseSettingsFile(HWND owner, bool forSaving, char* fileName) {
+    // "*.txt" with its dot: a bare "*txt" would also list names like
+    // "notatxt" that merely end in those letters.
+    static const char kFilter[] = "テキストファイル\0*.txt;*.ini\0全てのファイル\0*.*\0";
+    FileDialog d;
+    prepareFileDialog(d, owner, kFilter, fileName, "ini");
+    if (forSaving) {
+        d.ofn.Flags = OFN_OVERWRITEPROMPT;
+        return GetSaveFileNameA(&d.ofn) != 0;
+    }
+    // A settings file is only ever read: the read-only box would mean nothing.
+    d.ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    return GetOpenFileNameA(&d.ofn) != 0;
+}

@@ -12,3 +12,10 @@ struct FileDialog {
     char initialDir[MAX_PATH];
 };
 void prepareFileDialog(FileDialog& d, HWND owner, const char* filter, char* fileName, const char* defaultExtension);
+
+// The dialogs of the settings files the user saves and opens (info files):
+// fileName (MAX_PATH characters) holds the name offered and receives the one
+// chosen. False when cancelled. The dialogs may change the current folder;
+// the own settings file is still written to the start folder, as the editor
+// returns there first.
+bool chooseSettingsFile(HWND owner, bool forSaving, char* fileName);

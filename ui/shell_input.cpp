@@ -21,16 +21,18 @@ std::wstring firstDroppedFile(HDROP drop) {
     return std::wstring(name.data(), length);
 }
 
+std::wstring fullPath(const std::wstring& path) {
+    const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return path;
+    std::vector<wchar_t> buffer(need);
+    const DWORD n = GetFullPathNameW(path.c_str(), need, buffer.data(), nullptr);
+    return n > 0 && n < need ? std::wstring(buffer.data(), n) : path;
+}
+
 bool toAnsiPath(const std::wstring& path, std::string* ansi) {
     ansi->clear();
     if (path.empty()) return false;
-    std::wstring full = path;
-    const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (need > 0) {
-        std::vector<wchar_t> buffer(need);
-        const DWORD n = GetFullPathNameW(path.c_str(), need, buffer.data(), nullptr);
-        if (n > 0 && n < need) full.assign(buffer.data(), n);
-    }
+    const std::wstring full = fullPath(path);
     const int wideLength = static_cast<int>(full.size());
     // No best-fit mapping: a look-alike character would name another file.
     const DWORD flags = WC_NO_BEST_FIT_CHARS;

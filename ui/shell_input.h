@@ -16,6 +16,10 @@ std::wstring firstFileArgument(const wchar_t* commandLine);
 // The drop stays the caller's to DragFinish.
 std::wstring firstDroppedFile(HDROP drop);
 
+// path made full against the current directory; as it is where Windows
+// cannot make it full.
+std::wstring fullPath(const std::wstring& path);
+
 // path made full (against the current directory) and in the ANSI code page
 // the program's file functions use. False when that code page cannot name
 // it: ansi then holds a readable approximation for a message.

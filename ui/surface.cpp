@@ -49,27 +49,26 @@ void ImageSurface::destroy() {
     width_ = height_ = 0;
 }
 
-bool ImageSurface::resize(int width, int height) {
-    HBITMAP fresh = CreateCompatibleBitmap(dc_, width, height);
-    if (!fresh) return false;  // the old bitmap stays selected, so the next try is in colour too
-    DeleteObject(SelectObject(dc_, fresh));
-    return true;
-}
-
-bool ImageSurface::fill(const PatternSettings& s, std::vector<std::uint32_t>&& pixels) {
+bool ImageSurface::fill(const PatternSettings& s, std::vector<std::uint32_t>& pixels) {
     if (!dc_ || s.bmpw <= 0 || s.bmph <= 0) return false;
     const std::size_t count = static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph);
     if (pixels.size() != count) return false;
-    // Without a bitmap of the new size the old one, and its picture, stay.
-    if ((width_ != s.bmpw || height_ != s.bmph) && !resize(s.bmpw, s.bmph)) return false;
+    // A new size takes a new bitmap; the old one, and its picture, stay
+    // until the new one holds the new picture.
+    HBITMAP previous = nullptr;
+    if (width_ != s.bmpw || height_ != s.bmph) {
+        HBITMAP fresh = CreateCompatibleBitmap(dc_, s.bmpw, s.bmph);
+        if (!fresh) return false;
+        previous = static_cast<HBITMAP>(SelectObject(dc_, fresh));
+    }
     swapRedBlueAll(pixels);
     const BITMAPINFO info = topDownInfo(s.bmpw, s.bmph);
     // One call for the whole image; the device converts to the screen's
     // format, which keeps every colour on displays of 24 bits and more.
-    if (!SetDIBitsToDevice(dc_, 0, 0, s.bmpw, s.bmph, 0, 0, 0, s.bmph, pixels.data(), &info, DIB_RGB_COLORS)) {
-        width_ = height_ = 0;
-        return false;
-    }
+    const bool written =
+        SetDIBitsToDevice(dc_, 0, 0, s.bmpw, s.bmph, 0, 0, 0, s.bmph, pixels.data(), &info, DIB_RGB_COLORS) != 0;
+    if (previous) DeleteObject(written ? previous : SelectObject(dc_, previous));
+    if (!written) return false;
     width_ = s.bmpw;
     height_ = s.bmph;
     settings_ = s;

@@ -24,10 +24,9 @@ public:
 
     // Replaces the picture with pixels (s.bmpw x s.bmph, 0x00BBGGRR, top row
     // first), rendered from s, in one call; the buffer is reordered in place
-    // on the way. False when no bitmap of that size can be had, and the
-    // surface keeps the picture it had; false and empty when the new bitmap
-    // cannot be written.
-    bool fill(const PatternSettings& s, std::vector<std::uint32_t>&& pixels);
+    // on the way. False when no bitmap of that size can be had or written:
+    // the surface then keeps the picture it had.
+    bool fill(const PatternSettings& s, std::vector<std::uint32_t>& pixels);
     // Forgets the picture; the window shows its background.
     void clear();
 
@@ -49,7 +48,6 @@ public:
     HBITMAP copyBitmap() const;
 
 private:
-    bool resize(int width, int height);
 
     HDC dc_ = nullptr;
     HBITMAP initialBitmap_ = nullptr;  // the DC's own bitmap, selected back before ours is deleted

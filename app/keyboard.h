@@ -8,6 +8,7 @@
 
 // Virtual-key codes of the keys that are not plain letters or digits.
 constexpr unsigned kKeyReturn = 0x0D;
+constexpr unsigned kKeyEscape = 0x1B;
 constexpr unsigned kKeyLeft = 0x25;
 constexpr unsigned kKeyUp = 0x26;
 constexpr unsigned kKeyRight = 0x27;

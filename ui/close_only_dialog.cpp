@@ -4,7 +4,7 @@
 
 #include "dialogs.h"
 
-INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK CloseOnlyDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         return TRUE;  // the default button gets the focus

@@ -31,7 +31,6 @@ TEST(History, UndoAndRedoWalkBackAndForthThroughTheSteps) {
         EXPECT_EQ(now, state(n));
     }
     EXPECT_FALSE(h.canRedo());
-    EXPECT_EQ(h.undoCount(), 5u);
 }
 
 TEST(History, ANewChangeClearsTheRedoStepsAndNoChangeIsNoStep) {
@@ -44,7 +43,6 @@ TEST(History, ANewChangeClearsTheRedoStepsAndNoChangeIsNoStep) {
     // neither adds a step nor loses the redo steps.
     h.record(now, now);
     EXPECT_TRUE(h.canRedo());
-    EXPECT_EQ(h.undoCount(), 1u);
     h.record(now, state(7));
     EXPECT_FALSE(h.canRedo());
     EXPECT_EQ(h.undo(state(7)), state(1));
@@ -61,13 +59,13 @@ TEST(History, ANewChangeClearsTheRedoStepsAndNoChangeIsNoStep) {
 TEST(History, KeepsTheNewestStepsUpToItsLimit) {
     History h(300);
     for (int n = 0; n < 1000; ++n) h.record(state(n), state(n + 1));
-    EXPECT_EQ(h.undoCount(), 300u);
     ViewState now = state(1000);
     while (h.canUndo()) now = h.undo(now);
     EXPECT_EQ(now, state(700));  // the oldest 700 steps are forgotten
     // Redoing everything never exceeds the limit either.
     while (h.canRedo()) now = h.redo(now);
     EXPECT_EQ(now, state(1000));
-    EXPECT_EQ(h.undoCount(), 300u);
+    while (h.canUndo()) now = h.undo(now);
+    EXPECT_EQ(now, state(700));
     EXPECT_GE(History::kDefaultLimit, 256u);
 }

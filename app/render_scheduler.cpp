@@ -103,12 +103,13 @@ std::uint64_t RenderScheduler::request(const PatternSettings& s) {
     if (shared_->pending ? shared_->pending->settings == s
                          : shared_->running && shared_->running == shared_->latest && shared_->runningSettings == s)
         return shared_->latest;
+    const bool busy = shared_->pending || (shared_->running && shared_->running == shared_->latest);
+    if (!busy) shared_->since = std::chrono::steady_clock::now();
     Result job;
     job.ticket = ++shared_->latest;
     job.settings = s;
     shared_->pending = std::move(job);
     shared_->done.reset();
-    shared_->since = std::chrono::steady_clock::now();
     if (shared_->running) shared_->stop.store(true, std::memory_order_relaxed);
     shared_->wake.notify_one();
     return shared_->latest;

@@ -30,7 +30,6 @@ public:
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
-    std::size_t undoCount() const { return undo_.size(); }
 
     // Steps back from `current` (which becomes redoable) and returns the state
     // to show. Only valid when canUndo().

@@ -1,0 +1,194 @@
+// The editor's state machine, driven through a fake host and a renderer
+// whose renders end when a scenario says so. Each scenario is a script of
+// user actions and render outcomes; the host's log of what reached the
+// window, and the parameters left, are compared with what the user must see.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "editor.h"
+#include "file_system.h"
+#include "keyboard.h"
+
+namespace {
+
+std::string tag(const PatternSettings& s) { return std::to_string(s.basex); }
+
+class FakeRenderer final : public Renderer {
+public:
+    explicit FakeRenderer(std::vector<std::string>& log) : log_(log) {}
+    std::uint64_t request(const PatternSettings& s) override {
+        if (!(pending_ && *pending_ == s)) {
+            pending_ = s;
+            ++ticket_;
+            log_.push_back("render:" + tag(s));
+        }
+        ready_.reset();
+        return ticket_;
+    }
+    void cancel() override { pending_.reset(), ready_.reset(); }
+    bool take(RenderResult& out) override {
+        if (!ready_) return false;
+        out = std::move(*ready_);
+        ready_.reset();
+        return true;
+    }
+    void recycle(std::vector<std::uint32_t>&&) override {}
+    RenderStatus status() const override {
+        RenderStatus st;  // `since` long past: progress shows at once
+        st.busy = pending_.has_value();
+        st.rows = 10;
+        return st;
+    }
+    bool shutdown(std::chrono::milliseconds) override { return cancel(), true; }
+    // The newest render ends, with its image or out of memory.
+    bool finish(bool ok) {
+        if (!pending_) return false;
+        ready_ = RenderResult{ticket_, *pending_, {}};
+        if (ok) ready_->pixels.assign(static_cast<std::size_t>(pending_->bmpw) * pending_->bmph, 0u);
+        pending_.reset();
+        return true;
+    }
+
+private:
+    std::vector<std::string>& log_;
+    std::optional<PatternSettings> pending_;
+    std::optional<RenderResult> ready_;
+    std::uint64_t ticket_ = 0;
+};
+
+class FakeHost final : public EditorHost {
+public:
+    std::vector<std::string> log;
+    std::string title;
+    std::string fileToOpen;
+    Editor* editor = nullptr;
+
+    void wake() override {}
+    bool showPicture(const PatternSettings& s, std::vector<std::uint32_t>&) override {
+        return log.push_back("picture:" + tag(s)), true;
+    }
+    void clearPicture() override { log.push_back("clear"); }
+    void tileChanged(bool tiled) override { log.push_back(tiled ? "tiled" : "single"); }
+    void setTitle(const std::string& t) override { title = t; }
+    void setProgress(int) override {}
+    void setPointer(Pointer) override {}
+    void setTicking(bool) override {}
+    void beep() override { log.push_back("beep"); }
+    void showError(const std::string&) override { log.push_back("box"); }
+    void showFileError(const std::string&, const std::string&) override { log.push_back("filebox"); }
+    // The dialog previews basex 20, then commits 12 (or is cancelled).
+    std::optional<PatternSettings> editColours(const PatternSettings& committed) override {
+        PatternSettings s = committed;
+        s.basex = 20;
+        editor->preview(s);
+        s.basex = 12;
+        return fileToOpen == "cancel" ? std::nullopt : std::optional<PatternSettings>(s);
+    }
+    bool chooseImageFile(std::int32_t&) override { return true; }
+    bool chooseSettingsFile(bool, std::string& path) override { return path = fileToOpen, true; }
+    void runExport(ExportKind kind, bool, std::int32_t) override {
+        log.push_back(kind == ExportKind::Clipboard ? "export:copy" : "export:file");
+    }
+};
+
+struct Scenario {
+    const char* name;
+    const char* script;    // actions, space separated
+    const char* expected;  // the host's log after the first picture
+    std::int32_t basex;    // the parameters left
+    const char* title;     // what the title ends with
+};
+
+// After "start" the first picture (basex 0) is on screen. J and M move the
+// origin by +4 and -4, done and oom end the newest render.
+const Scenario kScenarios[] = {
+    {"keys during a render replace it", "J J done", "render:4 render:8 picture:8", 8, "Pallodex"},
+    {"a key back to the picture stops the render", "J M", "render:4", 0, "Pallodex"},
+    {"Esc takes back what the picture does not show", "J J Esc", "render:4 render:8", 0, "Pallodex"},
+    {"Esc with nothing to go back to leaves the window blank", "restart Esc", "clear", 0, "中止"},
+    {"Esc with nothing running does nothing", "J done Esc", "render:4 picture:4", 4, "Pallodex"},
+    {"memory runs out: one box, the picture stays", "J oom", "render:4 box", 4, "中止"},
+    {"the same failing settings are not said twice", "J oom M J oom", "render:4 box render:4", 4, "中止"},
+    {"Esc after a failure goes back to the picture", "J oom Esc", "render:4 box", 0, "Pallodex"},
+    {"an export waits for the render", "J copy done", "render:4 picture:4 export:copy", 4, "Pallodex"},
+    {"an export of the picture on screen runs at once", "save", "export:file", 0, "Pallodex"},
+    {"keys are ignored and commands refused while it waits", "J copy J space undo done",
+     "render:4 beep beep picture:4 export:copy", 4, "Pallodex"},
+    {"Esc gives up the waiting export", "J copy Esc done", "render:4 picture:4", 4, "Pallodex"},
+    {"a waiting export that runs out of memory always says so", "J oom copy oom",
+     "render:4 box render:4 box", 4, "中止"},
+    {"a file load is one undo step", "open J undo undo done", "render:40 render:44 render:40", 0, "Pallodex"},
+    {"a file that cannot be read changes nothing", "open:missing undo", "filebox", 0, "Pallodex"},
+    {"redo after undo", "J done undo redo done", "render:4 picture:4 render:0", 4, "Pallodex"},
+    {"the colour dialog previews, then commits one step", "colours done undo",
+     "render:20 render:12 picture:12 render:0", 0, "(Escで中止)"},
+    {"a cancelled colour dialog shows the committed picture again", "colours:cancel", "render:20", 0, "Pallodex"},
+    {"the tile flag is its own undo step", "tile undo", "single tiled", 0, "Pallodex"},
+};
+
+void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
+
+class EditorScenario : public testing::TestWithParam<Scenario> {
+protected:
+    void SetUp() override {
+        home_ = fsys::currentDirectory();
+        const std::string dir = PALLODEX_TEST_TMP "/editor";
+        std::system(("mkdir -p '" + dir + "'").c_str());
+        ASSERT_TRUE(fsys::setCurrentDirectory(dir));
+        std::remove("pallodex.ini");
+        std::ofstream("good.txt") << "basex=40\n";
+    }
+    void TearDown() override { fsys::setCurrentDirectory(home_); }
+    std::string home_;
+};
+
+TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
+    const Scenario& sc = GetParam();
+    FakeHost host;
+    auto owned = std::make_unique<FakeRenderer>(host.log);
+    FakeRenderer& renderer = *owned;
+    Editor editor(host, std::move(owned), "Pallodex");
+    host.editor = &editor;
+    editor.open();
+    const bool restart = std::string(sc.script).rfind("restart", 0) == 0;
+    if (!restart) {
+        ASSERT_TRUE(renderer.finish(true));
+        editor.onWake();
+    }
+    host.log.clear();
+    std::istringstream script(sc.script);
+    for (std::string step; script >> step;) {
+        const std::string arg = step.find(':') == std::string::npos ? "" : step.substr(step.find(':') + 1);
+        step = step.substr(0, step.find(':'));
+        if (step.size() == 1) editor.key(static_cast<unsigned char>(step[0]));
+        else if (step == "Esc") editor.key(kKeyEscape);
+        else if (step == "done" || step == "oom") {
+            if (renderer.finish(step == "done")) editor.onWake();
+        } else if (step == "copy") editor.copyImage();
+        else if (step == "save") editor.saveImage();
+        else if (step == "space") editor.random();
+        else if (step == "undo") editor.undo();
+        else if (step == "redo") editor.redo();
+        else if (step == "tile") editor.toggleTile();
+        else if (step == "open") host.fileToOpen = arg.empty() ? "good.txt" : arg, editor.openSettings();
+        else if (step == "colours") host.fileToOpen = arg, editor.editColours();
+        else if (step != "restart") FAIL() << "unknown step " << step;
+    }
+    std::string log;
+    for (const std::string& e : host.log) log += (log.empty() ? "" : " ") + e;
+    EXPECT_EQ(log, sc.expected);
+    EXPECT_EQ(editor.settings().basex, sc.basex);
+    const std::string end = sc.title;
+    EXPECT_TRUE(host.title.size() >= end.size() && host.title.compare(host.title.size() - end.size(), end.size(), end) == 0)
+        << "title: " << host.title;
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor, EditorScenario, testing::ValuesIn(kScenarios),
+                         [](const testing::TestParamInfo<Scenario>& info) { return "row" + std::to_string(info.index); });
+
+}  // namespace
