@@ -9,6 +9,9 @@
 namespace fsys {
 
 std::string currentDirectory();
+// The folder a file path names its file in ("." for a bare name), as this
+// platform's paths write it.
+std::string folderOf(const std::string& path);
 bool setCurrentDirectory(const std::string& path);
 
 // Opens an existing regular file for binary reading. Null when it cannot be

@@ -16,6 +16,12 @@
 
 namespace fsys {
 
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 namespace {
 
 // The temporary file that an interrupt must remove, kept where a signal
@@ -47,12 +53,6 @@ public:
 private:
     sigset_t old_;
 };
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 mode_t newFileMode() {
     const mode_t mask = umask(0);

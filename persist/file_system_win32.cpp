@@ -12,14 +12,14 @@
 
 namespace fsys {
 
-namespace {
-
 std::string folderOf(const std::string& path) {
     const std::size_t cut = path.find_last_of("\\/:");
     if (cut == std::string::npos) return ".";
     if (path[cut] == ':') return path.substr(0, cut + 1) + ".";  // "C:name" lives in C:'s current folder
     return cut == 0 || (cut == 2 && path[1] == ':') ? path.substr(0, cut + 1) : path.substr(0, cut);
 }
+
+namespace {
 
 std::string joinPath(const std::string& folder, const char* name) {
     const char last = folder.empty() ? '\\' : folder.back();

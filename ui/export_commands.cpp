@@ -49,9 +49,7 @@ enum class WriteOutcome { Written, BadName, Failed };
 // cannot be written where its folder exists failed in the writing, not in
 // its name.
 bool folderExists(const std::string& path) {
-    const std::string::size_type slash = path.find_last_of("\\/");
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    const DWORD attributes = GetFileAttributesA(fsys::folderOf(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
