@@ -59,6 +59,6 @@ public:
     // one chosen. False when cancelled.
     virtual bool chooseSettingsFile(bool forSaving, std::string& path) = 0;
     // Writes or hands over the picture on screen, which shows the current
-    // settings. A failure is the host's to tell the user.
-    virtual void runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) = 0;
+    // settings. A failure is the host's to tell the user; false then.
+    virtual bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) = 0;
 };

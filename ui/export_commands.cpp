@@ -174,8 +174,8 @@ bool saveImageFile(HWND owner, const ImageSurface& surface, const char* path, st
     }
 }
 
-void copyImageToClipboard(HWND window, const ImageSurface& surface) {
-    if (!OpenClipboard(window)) return;
+bool copyImageToClipboard(HWND window, const ImageSurface& surface) {
+    if (!OpenClipboard(window)) return false;
     bool failed = false;
     if (EmptyClipboard()) {
         HBITMAP copy = surface.copyBitmap();
@@ -188,6 +188,7 @@ void copyImageToClipboard(HWND window, const ImageSurface& surface) {
     // The clipboard was emptied: the user must not paste believing it holds
     // the picture.
     if (failed) showError(window, "画像をコピーできませんでした。");
+    return !failed;
 }
 
 bool setDesktopWallpaper(HWND owner, const ImageSurface& surface, bool tiled) {

@@ -21,7 +21,8 @@ bool saveImageFile(HWND owner, const ImageSurface& surface, const char* path, st
 // Puts a copy of the picture on the clipboard as a CF_BITMAP. A clipboard
 // that another program holds open is left alone without a word; a copy that
 // cannot be made (no memory for its bitmap) says so in a box.
-void copyImageToClipboard(HWND window, const ImageSurface& surface);
+// False when nothing was copied.
+bool copyImageToClipboard(HWND window, const ImageSurface& surface);
 
 // Makes the picture the desktop wallpaper, tiled or centred: writes it as a
 // 24-bit BMP to %APPDATA%\Pallodex\wallpaper.bmp and tells Windows. Any

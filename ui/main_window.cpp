@@ -113,18 +113,16 @@ public:
         path = name;
         return true;
     }
-    void runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) override {
+    bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) override {
         switch (kind) {
             case ExportKind::ImageFile:
-                saveImageFile(hwnd_, surface_, imageFileName_, formatIndex);
-                break;
+                return saveImageFile(hwnd_, surface_, imageFileName_, formatIndex);
             case ExportKind::Clipboard:
-                copyImageToClipboard(hwnd_, surface_);
-                break;
+                return copyImageToClipboard(hwnd_, surface_);
             case ExportKind::Wallpaper:
-                setDesktopWallpaper(hwnd_, surface_, tiled);
-                break;
+                return setDesktopWallpaper(hwnd_, surface_, tiled);
         }
+        return false;
     }
 
 private:

@@ -91,8 +91,8 @@ public:
     }
     bool chooseImageFile(std::int32_t&) override { return true; }
     bool chooseSettingsFile(bool, std::string& path) override { return path = fileToOpen, true; }
-    void runExport(ExportKind kind, bool, std::int32_t) override {
-        log.push_back(kind == ExportKind::Clipboard ? "export:copy" : "export:file");
+    bool runExport(ExportKind kind, bool, std::int32_t) override {
+        return log.push_back(kind == ExportKind::Clipboard ? "export:copy" : "export:file"), true;
     }
 };
 
