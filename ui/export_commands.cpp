@@ -177,7 +177,8 @@ bool saveImageFile(HWND owner, const ImageSurface& surface, const char* path, st
 bool copyImageToClipboard(HWND window, const ImageSurface& surface) {
     if (!OpenClipboard(window)) return false;
     bool failed = false;
-    if (EmptyClipboard()) {
+    const bool emptied = EmptyClipboard() != 0;
+    if (emptied) {
         HBITMAP copy = surface.copyBitmap();
         // Once accepted the clipboard owns the bitmap; if it is refused it is
         // still ours to delete.
@@ -188,7 +189,7 @@ bool copyImageToClipboard(HWND window, const ImageSurface& surface) {
     // The clipboard was emptied: the user must not paste believing it holds
     // the picture.
     if (failed) showError(window, "画像をコピーできませんでした。");
-    return !failed;
+    return emptied && !failed;
 }
 
 bool setDesktopWallpaper(HWND owner, const ImageSurface& surface, bool tiled) {
