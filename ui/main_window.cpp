@@ -11,139 +11,18 @@
 #include <string>
 
 #include "dialogs.h"
-#include "editor.h"
 #include "error_box.h"
-#include "export_commands.h"
-#include "file_dialog.h"
 #include "resource.h"
 #include "shell_input.h"
-#include "surface.h"
-#include "taskbar.h"
+#include "window_host.h"
 
 HINSTANCE g_hInst;
 
 // The 32-bit program's structure sizes (a 64-bit build, used only to run the
 // tests where Wine has no 32-bit side, has wider pointers).
-static_assert(sizeof(void*) != 4 || sizeof(MENUITEMINFOA) == 48, "MENUITEMINFOA with hbmpItem");
 static_assert(sizeof(void*) != 4 || sizeof(WNDCLASSEXA) == 48, "WNDCLASSEXA");
 
 namespace {
-
-// Posted by the render worker when an image is ready to be taken.
-constexpr UINT kWakeMessage = WM_APP + 1;
-// Drives the progress shown in the title while a render runs.
-constexpr UINT_PTR kProgressTimer = 1;
-constexpr UINT kProgressTickMs = 50;
-
-class MainWindow final : public EditorHost {
-public:
-    MainWindow(HWND hwnd, const char* title)
-        : hwnd_(hwnd),
-          editor_(*this, std::make_unique<RenderScheduler>([this] { wake(); }), title) {}
-
-    Editor& editor() { return editor_; }
-    bool create() { return surface_.create(hwnd_); }
-    void destroy() {
-        closing_ = true;
-        editor_.close();
-        taskbar_.release();
-        surface_.destroy();
-    }
-    void paint(HDC hdc) {
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        surface_.paint(hdc, client, editor_.tiled());
-    }
-    void taskbarButtonCreated() { taskbar_.buttonCreated(hwnd_); }
-    // A file from outside the program (its command line, a drop).
-    void openOutsideFile(const std::wstring& file) {
-        std::string path;
-        const bool readable = toAnsiPath(file, &path);
-        editor_.openOutsideFile(path, readable);
-    }
-
-    void wake() override { PostMessageA(hwnd_, kWakeMessage, 0, 0); }
-    bool showPicture(const PatternSettings& s, std::vector<std::uint32_t>& pixels) override {
-        const bool shown = surface_.fill(s, pixels);
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        return shown;
-    }
-    void clearPicture() override {
-        surface_.clear();
-        InvalidateRect(hwnd_, nullptr, TRUE);
-    }
-    // Only the arrangement changes: no new render, but the white background
-    // must show again when tiling is switched off.
-    void tileChanged(bool tiled) override {
-        CheckMenuItem(GetMenu(hwnd_), IDM_TILE, MF_BYCOMMAND | (tiled ? MF_CHECKED : MF_UNCHECKED));
-        InvalidateRect(hwnd_, nullptr, TRUE);
-    }
-    void setTitle(const std::string& title) override { SetWindowTextA(hwnd_, title.c_str()); }
-    void setProgress(int percent) override { taskbar_.show(hwnd_, percent); }
-    void setPointer(Pointer) override { refreshCursor(); }
-    void setTicking(bool on) override {
-        if (on)
-            SetTimer(hwnd_, kProgressTimer, kProgressTickMs, nullptr);
-        else
-            KillTimer(hwnd_, kProgressTimer);
-    }
-    void beep() override { MessageBeep(MB_OK); }
-    // Over the colour dialog while it is open: the window itself is disabled.
-    // A window on its way out owns no box.
-    void showError(const std::string& text) override {
-        ::showError(closing_ ? nullptr : GetLastActivePopup(hwnd_), text.c_str());
-    }
-    void showFileError(const std::string& text, const std::string& path) override {
-        ::showFileError(closing_ ? nullptr : hwnd_, text.c_str(), path.c_str());
-    }
-    std::optional<PatternSettings> editColours(const PatternSettings& committed) override {
-        ColorDialogParams params{committed, [this](const PatternSettings& s) { editor_.preview(s); }};
-        if (DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd_, ColorDlgProc,
-                            reinterpret_cast<LPARAM>(&params)) != IDOK)
-            return std::nullopt;
-        return params.values;
-    }
-    bool chooseImageFile(std::int32_t& formatIndex) override {
-        return ::chooseImageFile(hwnd_, formatIndex, imageFileName_);
-    }
-    bool chooseSettingsFile(bool forSaving, std::string& path) override {
-        char name[MAX_PATH] = "";
-        if (path.size() < MAX_PATH) path.copy(name, path.size());
-        if (!::chooseSettingsFile(hwnd_, forSaving, name)) return false;
-        path = name;
-        return true;
-    }
-    bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) override {
-        switch (kind) {
-            case ExportKind::ImageFile:
-                return saveImageFile(hwnd_, surface_, imageFileName_, formatIndex);
-            case ExportKind::Clipboard:
-                return copyImageToClipboard(hwnd_, surface_);
-            case ExportKind::Wallpaper:
-                return setDesktopWallpaper(hwnd_, surface_, tiled);
-        }
-        return false;
-    }
-
-private:
-    // Sets the cursor at once if the pointer is over the client area;
-    // otherwise WM_SETCURSOR does it when the pointer gets there.
-    void refreshCursor() {
-        POINT p;
-        if (!GetCursorPos(&p) || WindowFromPoint(p) != hwnd_) return;
-        SendMessageA(hwnd_, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd_),
-                     MAKELPARAM(SendMessageA(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), WM_MOUSEMOVE));
-    }
-
-    HWND hwnd_;
-    ImageSurface surface_;
-    TaskbarProgress taskbar_;
-    char imageFileName_[MAX_PATH] = "";  // the last image file, offered again
-    bool closing_ = false;
-    Editor editor_;  // last: its renderer stops before the surface goes
-};
-
-MainWindow* windowOf(HWND hwnd) { return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 void showBox(HWND hwnd, int id) { DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(id), hwnd, CloseOnlyDlgProc, 0); }
 

@@ -1,0 +1,68 @@
+// The main window as the editor's host: the image surface, the taskbar
+// button, the dialogs' remembered names, and the Editor itself. One per
+// window, kept in its GWLP_USERDATA; every call comes on the window's thread
+// except wake().
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "editor.h"
+#include "surface.h"
+#include "taskbar.h"
+
+extern HINSTANCE g_hInst;
+
+// Posted by the render worker when an image is ready to be taken.
+constexpr UINT kWakeMessage = WM_APP + 1;
+// Drives the progress shown in the title while a render runs.
+constexpr UINT_PTR kProgressTimer = 1;
+
+class MainWindow final : public EditorHost {
+public:
+    MainWindow(HWND hwnd, const char* title);
+
+    HWND hwnd() const { return hwnd_; }
+    Editor& editor() { return editor_; }
+    // The image surface; false when the system has none to give.
+    bool create() { return surface_.create(hwnd_); }
+    // The window goes: the editor saves, the surface and taskbar are let go.
+    void destroy();
+    void paint(HDC hdc);
+    void taskbarButtonCreated() { taskbar_.buttonCreated(hwnd_); }
+    // A file from outside the program (its command line, a drop).
+    void openOutsideFile(const std::wstring& file);
+
+    void wake() override;
+    bool showPicture(const PatternSettings& s, std::vector<std::uint32_t>& pixels) override;
+    void clearPicture() override;
+    void tileChanged(bool tiled) override;
+    void setTitle(const std::string& title) override;
+    void setProgress(int percent) override;
+    void setPointer(Pointer pointer) override;
+    void setTicking(bool on) override;
+    void beep() override;
+    void showError(const std::string& text) override;
+    void showFileError(const std::string& text, const std::string& path) override;
+    std::optional<PatternSettings> editColours(const PatternSettings& committed) override;
+    bool chooseImageFile(std::int32_t& formatIndex) override;
+    bool chooseSettingsFile(bool forSaving, std::string& path) override;
+    bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) override;
+
+private:
+    void refreshCursor();
+
+    HWND hwnd_;
+    ImageSurface surface_;
+    TaskbarProgress taskbar_;
+    char imageFileName_[MAX_PATH] = "";  // the last image file, offered again
+    bool closing_ = false;
+    Editor editor_;  // last: its renderer stops before the surface goes
+};
+
+// The MainWindow of a main window; null before WM_CREATE and after WM_NCDESTROY.
+inline MainWindow* windowOf(HWND hwnd) {
+    return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
