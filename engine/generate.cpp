@@ -162,15 +162,16 @@ std::int32_t pickAmplitude(Rng& rng, const Axis& ax, std::int8_t mode, double ra
 }
 
 // Pixels spread over the image: a cheap look at a picture without rendering
-// all of it. A set of distinct colours among them is one in the image too.
-std::vector<std::uint32_t> samplePixels(const PatternSettings& s) {
-    const std::int64_t n = std::max<std::int32_t>(s.accuracy, 1);
-    // About 200,000 samples (a few milliseconds); none at all at accuracies
-    // where even nine pixels would cost more, and whose renders take hours.
-    const std::int64_t affordable = 200000 / (n * n);
-    if (affordable < 9) return {};
-    const std::int32_t grid = static_cast<std::int32_t>(
-        std::min<std::int64_t>(8, static_cast<std::int64_t>(std::sqrt(static_cast<double>(affordable)))));
+// all of it, taken at a smoothness of at most 2 so that it costs well under a
+// millisecond at any accuracy (a new set is made on the window's thread, at
+// every key press): the colours of a smoother render are averages of the
+// same waves, so a look that finds too few colours or no change finds the
+// same in the real picture, give or take the averaging.
+std::vector<std::uint32_t> samplePixels(const PatternSettings& settings) {
+    constexpr std::int32_t kLookAccuracy = 2;
+    constexpr std::int32_t grid = 8;
+    PatternSettings s = settings;
+    s.accuracy = std::min(std::max<std::int32_t>(s.accuracy, 1), kLookAccuracy);
     std::vector<std::uint32_t> row(static_cast<std::size_t>(s.bmpw)), out;
     for (std::int32_t j = 0; j < grid; ++j) {
         const std::int32_t y = static_cast<std::int32_t>(static_cast<std::int64_t>(j) * s.bmph / grid);

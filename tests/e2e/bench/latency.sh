@@ -3,7 +3,8 @@
 # process: key press -> new image on screen (1024 x 1024 at accuracy 1, and
 # 2048 x 2048 at accuracy 1, 4, 16 and 64), Space -> a new random wallpaper
 # on screen (1024 and 2048 square, accuracy 1 and 16), a digit typed in the
-# colour dialog -> its preview on screen (1024 square, accuracy 1), and how
+# colour dialog -> its preview on screen (1024 square, accuracy 1), the menu
+# and quitting after a storm of Space or Shift+Space presses, and how
 # quickly the window answers a message while a render of hours runs. Prints
 # figures; checks nothing.
 # Run by `make bench-win32`.
@@ -61,6 +62,34 @@ for size in 1024 2048; do
     for acc in 1 16; do key_latency $size $size $acc space "Space -> new random wallpaper"; done
 done
 preview_latency 1024 1024 1
+
+# storm KEYS : 100 presses 5 ms apart at 1536 x 1536, accuracy 64, then the
+# time until the File menu is on screen, and from Alt+F4 to the end.
+storm() {
+    local t0 menu quit idle
+    printf 'bmpw=1536\r\nbmph=1536\r\naccuracy=64\r\n' >"$ini"
+    px_start
+    e2e_wait_title "$PX_WID" "$PX_TITLE" 60 || e2e_fail "the first render did not end"
+    # The same measurement without a storm: what the screen polling costs.
+    t0=$(e2e_now_ms)
+    px_open_menu f "$E2E_ARTIFACTS/idle-menu.png" || e2e_fail "no File menu"
+    idle=$(($(e2e_now_ms) - t0))
+    px_close_menu
+    e2e_focus "$PX_WID" || e2e_fail "focus"
+    # shellcheck disable=SC2046
+    xdotool key --delay 5 $(printf "$1 %.0s" {1..100})
+    t0=$(e2e_now_ms)
+    px_open_menu f "$E2E_ARTIFACTS/storm-menu.png" || e2e_fail "no File menu after the storm"
+    menu=$(($(e2e_now_ms) - t0))
+    px_close_menu
+    t0=$(e2e_now_ms)
+    e2e_close "$PX_WID"
+    e2e_wait_exit "$PX_PID" 10
+    quit=$(($(e2e_now_ms) - t0))
+    echo "100 x $1 5 ms apart, 1536x1536 accuracy 64: File menu on screen after $menu ms (idle window: $idle ms, the screen polling), Alt+F4 -> exit $quit ms"
+}
+storm space
+storm shift+space
 
 printf 'bmpw=2048\r\nbmph=2048\r\naccuracy=100000\r\n' >"$ini"
 px_start

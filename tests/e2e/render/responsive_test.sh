@@ -5,7 +5,9 @@
 # dialog lowers the smoothness and the image appears, and quitting keeps what
 # was set. Alt+F4 in the middle of such a render ends the program at once and
 # still writes pallodex.ini. A burst of key presses ends with the image of the
-# last one, sooner than rendering every step would take. Smoothness beyond
+# last one, sooner than rendering every step would take; a storm of Space
+# and Shift+Space presses at a costly smoothness leaves the menu, the title
+# and quitting as quick as ever. Smoothness beyond
 # the period bound, from pallodex.ini or typed into the colour dialog, shows
 # the window while it renders and ends in pallodex-render's picture.
 #   tests/e2e/render/responsive_test.sh [PREFIX EXE RENDER]
@@ -89,6 +91,34 @@ burst=$(elapsed_since "$t0")
 px_ok "20 presses: the image of the last after $burst ms (one render: at most $single ms)"
 px_quit close
 tr -d '\r' <"$ini" | grep -qx basex=92 || e2e_fail "pallodex.ini does not hold basex=92"
+
+# ---- a storm of Space and Shift+Space presses at a costly smoothness: each
+# press makes a new set at once, the renders give way to each other, and the
+# menu, the title and quitting answer as if nothing had happened
+printf 'bmpw=1536\r\nbmph=1536\r\naccuracy=64\r\n' >"$ini"
+px_start
+for keys in space shift+space; do
+    e2e_focus "$PX_WID" || e2e_fail "focus"
+    # shellcheck disable=SC2046
+    xdotool key --delay 5 $(printf "$keys %.0s" {1..100}) || e2e_fail "100 x $keys"
+    # The picture is behind the last press: the title must say so now.
+    title=$(e2e_title "$PX_WID")
+    t0=$(e2e_now_ms)
+    px_open_menu f "$E2E_ARTIFACTS/menu-after-$keys.png" || e2e_fail "the File menu did not open after 100 x $keys"
+    menu_ms=$(elapsed_since "$t0")
+    ((menu_ms <= 1000)) || e2e_fail "the File menu took $menu_ms ms to open after 100 x $keys"
+    px_close_menu
+    # shellcheck disable=SC2053  # a glob on purpose
+    [[ $title == $PROGRESS ]] || e2e_fail "at the end of 100 x $keys the title said \"$title\""
+    px_ok "100 x $keys: the title said \"$title\", the File menu opened in $menu_ms ms"
+done
+t0=$(e2e_now_ms)
+e2e_close "$PX_WID" || e2e_fail "Alt+F4"
+e2e_wait_exit "$PX_PID" 10
+rc=$?
+quit_ms=$(elapsed_since "$t0")
+((rc == 0 && quit_ms <= 2000)) || e2e_fail "after the storm, Alt+F4 took $quit_ms ms (exit code $rc)"
+px_ok "after the storm the program ended $quit_ms ms after Alt+F4"
 
 # ---- smoothness beyond the period bound: typed into the dialog, then kept in pallodex.ini
 huge=536870912
