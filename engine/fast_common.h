@@ -34,12 +34,15 @@ inline Fold foldOf(std::int8_t edgeMode) {
 // The slot of a raw sample value (u + w + base, wrapped to 32 bits).
 template <Fold F>
 inline std::uint32_t slotOf(std::uint32_t raw) {
+    static_assert((edgeCycle(EdgeLoop) & (edgeCycle(EdgeLoop) - 1)) == 0 &&
+                      (edgeCycle(EdgeTurnSlow) & (edgeCycle(EdgeTurnSlow) - 1)) == 0,
+                  "the cycles taken as low bits must be powers of two");
     if constexpr (F == Fold::Loop) {
-        return raw & 255u;
+        return raw & static_cast<std::uint32_t>(edgeCycle(EdgeLoop) - 1);
     } else if constexpr (F == Fold::TurnSlow) {
-        return raw & 511u;
+        return raw & static_cast<std::uint32_t>(edgeCycle(EdgeTurnSlow) - 1);
     } else if constexpr (F == Fold::TurnFast) {
-        return static_cast<std::uint32_t>(i32::modPos(i32::fromBits(raw), 510));
+        return static_cast<std::uint32_t>(i32::modPos(i32::fromBits(raw), edgeCycle(EdgeTurnFast)));
     } else {
         const std::int32_t v = i32::fromBits(raw);
         return v < 0 ? 0u : v > 255 ? 255u : static_cast<std::uint32_t>(v);

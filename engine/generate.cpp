@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "channel.h"
+#include "random.h"
 #include "render_fast.h"
 #include "tile_measure.h"
 
@@ -26,44 +27,6 @@ namespace {
 
 using PS = PatternSettings;
 
-// splitmix64: tiny, and the same numbers everywhere, unlike the standard
-// library's distributions.
-class Rng {
-public:
-    explicit Rng(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::int32_t below(std::int32_t n) {
-        return n <= 1 ? 0 : static_cast<std::int32_t>(next() % static_cast<std::uint64_t>(n));
-    }
-    std::int32_t range(std::int32_t lo, std::int32_t hi) { return lo + below(hi - lo + 1); }
-    bool chance(int percent) { return below(100) < percent; }
-    std::int32_t sign() { return chance(50) ? 1 : -1; }
-
-private:
-    std::uint64_t state_;
-};
-
-struct Channel {
-    std::int32_t PS::*base;
-    std::int32_t PS::*vx;
-    std::int32_t PS::*vy;
-    std::int8_t PS::*mode;
-    std::int32_t PS::*dg;
-    std::int32_t PS::*dth;
-    std::int32_t PS::*max;
-    std::int32_t PS::*min;
-};
-const Channel kChannels[3] = {
-    {&PS::base_r, &PS::vx_r, &PS::vy_r, &PS::mode_r, &PS::dg_r, &PS::dth_r, &PS::max_r, &PS::min_r},
-    {&PS::base_g, &PS::vx_g, &PS::vy_g, &PS::mode_g, &PS::dg_g, &PS::dth_g, &PS::max_g, &PS::min_g},
-    {&PS::base_b, &PS::vx_b, &PS::vy_b, &PS::mode_b, &PS::dg_b, &PS::dth_b, &PS::max_b, &PS::min_b},
-};
-
 constexpr std::int64_t kInt32Max = 2147483647;
 
 bool isProportional(std::int8_t method) { return method < WaveTriangle || method > WaveSineAbsolute; }
@@ -73,16 +36,6 @@ std::int32_t periodsPerRepeat(std::int8_t method) {
     return method == WaveTriangle || method == WaveSine ? 4 : 2;
 }
 std::int8_t effectiveMode(std::int8_t mode) { return mode >= EdgeLimit && mode <= EdgeTurnSlow ? mode : static_cast<std::int8_t>(EdgeLoop); }
-// The raw amount after which a mode's folding repeats; 0 for Limit.
-std::int32_t modeCycle(std::int8_t mode) {
-    switch (effectiveMode(mode)) {
-        case EdgeLimit: return 0;
-        case EdgeTurnFast: return 510;
-        case EdgeTurnSlow: return 512;
-        default: return 256;
-    }
-}
-bool fitsDialog(std::int64_t v) { return v >= -99999999 && v <= 999999999; }
 std::int32_t gcd(std::int32_t a, std::int32_t b) { return b == 0 ? a : gcd(b, a % b); }
 
 struct Repeat {
@@ -120,8 +73,10 @@ double waveCost(std::int8_t method, std::int32_t amp, std::int8_t mode, std::int
     const double travel = periods * a;  // ramp a, full wave 4a, half 2a
     const double swing = periods == 4 ? 2 * a : a;
     double wraps = 0;
-    if (effectiveMode(mode) == EdgeLoop)
-        wraps = periods == 1 ? a / 256 + 1 : 2 * (std::floor(swing / 256) + 1);
+    if (effectiveMode(mode) == EdgeLoop) {
+        const double cycle = edgeCycle(EdgeLoop);
+        wraps = periods == 1 ? a / cycle + 1 : 2 * (std::floor(swing / cycle) + 1);
+    }
     return (travel + 255 * wraps) / length;
 }
 
@@ -135,12 +90,12 @@ struct Axis {
 
 // The amplitude of one channel's wave along one axis within its share of the
 // noise budget; 0 when even a small wave would exceed it.
-std::int32_t pickAmplitude(Rng& rng, const Axis& ax, std::int8_t mode, double rangeFactor, double share,
+std::int32_t pickAmplitude(SplitMix64& rng, const Axis& ax, std::int8_t mode, double rangeFactor, double share,
                            bool lead, std::int64_t accuracy) {
     if (!ax.live) return 0;
     const std::int64_t maxPos = 2 * static_cast<std::int64_t>(ax.side) * accuracy;  // basex within one side
     if (isProportional(ax.method)) {
-        const std::int32_t cycle = modeCycle(mode);
+        const std::int32_t cycle = edgeCycle(mode);
         if (cycle == 0) return 0;  // a clamped ramp never closes
         for (std::int32_t j = rng.range(1, 2); j >= 1; --j) {
             const std::int32_t amp = j * cycle;
@@ -183,19 +138,12 @@ std::vector<std::uint32_t> samplePixels(const PatternSettings& s) {
     return out;
 }
 
-int colourDifference(std::uint32_t a, std::uint32_t b) {
-    int d = 0;
-    for (int shift = 0; shift < 24; shift += 8)
-        d += std::abs(static_cast<int>((a >> shift) & 0xFFu) - static_cast<int>((b >> shift) & 0xFFu));
-    return d;
-}
-
 std::size_t distinctColours(std::vector<std::uint32_t> px) {
     std::sort(px.begin(), px.end());
     return static_cast<std::size_t>(std::unique(px.begin(), px.end()) - px.begin());
 }
 
-PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
+PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
     PatternSettings s;
     s.bmpw = keep.bmpw;
     s.bmph = keep.bmph;
@@ -209,12 +157,12 @@ PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
     axes[1].side = std::max<std::int32_t>(s.bmph, 1);
     bool ditherFits = true;
     for (Axis& ax : axes) {
-        std::int8_t feasible[6];
+        std::int8_t feasible[kWaveMethodCount];
         int count = 0;
-        for (std::int8_t m = 0; m < 6; ++m)
+        for (std::int8_t m = 0; m < kWaveMethodCount; ++m)
             if (!repeatsFor(ax.side, periodsPerRepeat(m), periodsPerRepeat(m), n).empty()) feasible[count++] = m;
         ax.live = count > 0;
-        ax.method = ax.live ? feasible[rng.below(count)] : static_cast<std::int8_t>(rng.below(6));
+        ax.method = ax.live ? feasible[rng.below(count)] : static_cast<std::int8_t>(rng.below(kWaveMethodCount));
         const std::int32_t periods = periodsPerRepeat(ax.method);
         ditherFits = ditherFits && ax.live &&
                      !repeatsFor(ax.side, std::max(periods, ditherStep), periods, n).empty();
@@ -252,21 +200,21 @@ PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
     double budget[2] = {static_cast<double>(rng.range(24, 40)), static_cast<double>(rng.range(24, 40))};
     double weight[3], weightSum = 0;
     for (int c = 0; c < 3; ++c) {
-        const Channel& ch = kChannels[c];
-        s.*ch.mode = static_cast<std::int8_t>(rng.below(4));
+        const ChannelFields& ch = kChannelFields[c];
+        s.*ch.mode = static_cast<std::int8_t>(rng.below(kEdgeModeCount));
         if (c == lead) {
             s.*ch.min = rng.chance(30) ? rng.range(0, 63) : 0;
             s.*ch.max = rng.chance(30) ? rng.range(192, 255) : 255;
-            s.*ch.dg = rng.chance(20) ? rng.range(2, 16) * rng.sign() : 0;
+            s.*ch.posterize = rng.chance(20) ? rng.range(2, 16) * rng.sign() : 0;
         } else {
             s.*ch.min = rng.chance(30) ? rng.range(0, 120) : 0;
             s.*ch.max = rng.chance(30) ? rng.range(std::max(s.*ch.min, 135), 255) : 255;
-            s.*ch.dg = rng.chance(20) ? rng.range(2, 48) * rng.sign() : 0;
+            s.*ch.posterize = rng.chance(20) ? rng.range(2, 48) * rng.sign() : 0;
         }
         const double rangeFactor = (s.*ch.max - s.*ch.min) / 255.0;
         if (useDither && (c == lead || rng.chance(50))) {
-            s.*ch.dth = rng.range(2, 10) * rng.sign();
-            for (double& b : budget) b -= std::abs(s.*ch.dth) * 0.5 * rangeFactor;
+            s.*ch.dither = rng.range(2, 10) * rng.sign();
+            for (double& b : budget) b -= std::abs(s.*ch.dither) * 0.5 * rangeFactor;
         }
         weight[c] = c == lead ? 0 : rng.range(1, 3);
         weightSum += weight[c];
@@ -274,7 +222,7 @@ PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
     // The lead takes the larger part of the budget, the others share the rest.
     auto share = [&](int c, int a) { return c == lead ? budget[a] * 0.6 : budget[a] * 0.4 * weight[c] / weightSum; };
     for (int c = 0; c < 3; ++c) {
-        const Channel& ch = kChannels[c];
+        const ChannelFields& ch = kChannelFields[c];
         const double rangeFactor = std::max((s.*ch.max - s.*ch.min) / 255.0, 1e-3);
         for (int attempt = 0; attempt < 2; ++attempt) {
             std::int32_t amps[2];
@@ -306,7 +254,7 @@ PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
 }  // namespace
 
 PatternSettings randomSettings(const PatternSettings& keep, std::uint64_t seed) {
-    Rng rng(seed);
+    SplitMix64 rng(seed);
     PatternSettings s;
     // Rarely the waves, posterised or clamped, leave too few colours; the
     // next draw from the same seed's stream does better.
@@ -328,10 +276,10 @@ double noiseEstimate(const PatternSettings& s) {
         const std::int64_t period = std::max<std::int32_t>(a == 0 ? s.periodX() : s.periodY(), 1);
         const std::int32_t length = static_cast<std::int32_t>(std::min<std::int64_t>(period * periodsPerRepeat(method), kMaxImageSide));
         double sum = 0;
-        for (const Channel& ch : kChannels) {
+        for (const ChannelFields& ch : kChannelFields) {
             const double rangeFactor = std::max(s.*ch.max - s.*ch.min, 0) / 255.0;
             const std::int32_t amp = a == 0 ? s.*ch.vx : s.*ch.vy;
-            const double dither = std::abs(s.*ch.dth) > 1 ? std::abs(static_cast<double>(s.*ch.dth)) * 0.5 : 0;
+            const double dither = std::abs(s.*ch.dither) > 1 ? std::abs(static_cast<double>(s.*ch.dither)) * 0.5 : 0;
             sum += (waveCost(method, amp, s.*ch.mode, length) + dither) * rangeFactor;
         }
         worst = std::max(worst, sum);
@@ -339,12 +287,12 @@ double noiseEstimate(const PatternSettings& s) {
     return worst;
 }
 
-bool hasProportionalPart(const PatternSettings& s, const Channel& ch) {
+bool hasProportionalPart(const PatternSettings& s, const ChannelFields& ch) {
     return (isProportional(s.pat_x) && s.*ch.vx != 0) || (isProportional(s.pat_y) && s.*ch.vy != 0);
 }
 
-bool axisLive(const PatternSettings& s, std::int32_t PS::* Channel::*amp) {
-    for (const Channel& ch : kChannels)
+bool axisLive(const PatternSettings& s, std::int32_t PS::* ChannelFields::*amp) {
+    for (const ChannelFields& ch : kChannelFields)
         if (s.*(ch.*amp) != 0) return true;
     return false;
 }
@@ -353,10 +301,10 @@ bool axisLive(const PatternSettings& s, std::int32_t PS::* Channel::*amp) {
 // mappings applied sample by sample, waves rescaled or swapped for another of
 // the same repeat, and shifts of a whole repeating pattern. Returns the
 // changed field's address, or nullptr when the drawn change does not apply.
-const void* changeOne(Rng& rng, PatternSettings& s) {
-    const Channel& ch = kChannels[rng.below(3)];
+const void* changeOne(SplitMix64& rng, PatternSettings& s) {
+    const ChannelFields& ch = kChannelFields[rng.below(3)];
     auto setIfNew = [](std::int32_t& field, std::int64_t value) -> const void* {
-        if (value == field || !fitsDialog(value)) return nullptr;
+        if (value == field || !fitsFieldText(value)) return nullptr;
         field = static_cast<std::int32_t>(value);
         return &field;
     };
@@ -372,12 +320,12 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
             if (s.*ch.min < 0 || s.*ch.min > s.*ch.max || s.*ch.max > 255) return nullptr;
             return setIfNew(s.*ch.max, rng.range(std::min(255, s.*ch.min + 48), 255));
         case 3: {
-            const bool on = std::abs(static_cast<std::int64_t>(s.*ch.dg)) > 1;
-            return setIfNew(s.*ch.dg, on && rng.chance(40) ? 0 : rng.range(2, 48) * rng.sign());
+            const bool on = std::abs(static_cast<std::int64_t>(s.*ch.posterize)) > 1;
+            return setIfNew(s.*ch.posterize, on && rng.chance(40) ? 0 : rng.range(2, 48) * rng.sign());
         }
         case 4:  // the dither matrix only where it already fits the tile
-            if (std::abs(static_cast<std::int64_t>(s.*ch.dth)) <= 1) return nullptr;
-            return setIfNew(s.*ch.dth, rng.chance(40) ? 0 : rng.range(2, 12) * rng.sign());
+            if (std::abs(static_cast<std::int64_t>(s.*ch.dither)) <= 1) return nullptr;
+            return setIfNew(s.*ch.dither, rng.chance(40) ? 0 : rng.range(2, 12) * rng.sign());
         case 5:
             // A clamped ramp's look depends on where it is clamped.
             if (effectiveMode(s.*ch.mode) == EdgeLimit && hasProportionalPart(s, ch)) return nullptr;
@@ -385,7 +333,7 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
         case 6: {
             // Modes fold with different cycles, which a closing ramp depends on.
             if (hasProportionalPart(s, ch)) return nullptr;
-            const std::int8_t mode = static_cast<std::int8_t>(rng.below(4));
+            const std::int8_t mode = static_cast<std::int8_t>(rng.below(kEdgeModeCount));
             if (mode == effectiveMode(s.*ch.mode)) return nullptr;
             s.*ch.mode = mode;
             return &(s.*ch.mode);
@@ -398,7 +346,7 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
             // A ramp closes only with its amount; turned round it closes too.
             if (isProportional(method)) return amp == 0 ? nullptr : setIfNew(amp, -static_cast<std::int64_t>(amp));
             // A new wave only joins waves that already tile.
-            if (!axisLive(s, x ? &Channel::vx : &Channel::vy)) return nullptr;
+            if (!axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
             std::int64_t value = amp == 0 ? rng.range(32, 255) * rng.sign()
                                  : rng.chance(30) ? -static_cast<std::int64_t>(amp)
                                                   : static_cast<std::int64_t>(amp) * rng.range(50, 150) / 100;
@@ -412,7 +360,7 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
         case 9: {
             const bool x = rng.chance(50);
             std::int8_t& method = x ? s.pat_x : s.pat_y;
-            if (isProportional(method) || !axisLive(s, x ? &Channel::vx : &Channel::vy)) return nullptr;
+            if (isProportional(method) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
             if (method == WaveTriangle || method == WaveSine)
                 method = method == WaveTriangle ? WaveSine : WaveTriangle;
             else if (method == WaveSineHalf)
@@ -424,7 +372,7 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
         default: {
             // Shifting a ramp would move positions below 0, where it no longer closes.
             const bool x = rng.chance(50);
-            if (isProportional(x ? s.pat_x : s.pat_y) || !axisLive(s, x ? &Channel::vx : &Channel::vy))
+            if (isProportional(x ? s.pat_x : s.pat_y) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy))
                 return nullptr;
             std::int32_t& base = x ? s.basex : s.basey;
             const std::int32_t side = x ? s.bmpw : s.bmph;
@@ -436,7 +384,7 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
 }  // namespace
 
 PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t seed) {
-    Rng rng(seed);
+    SplitMix64 rng(seed);
     const std::vector<std::uint32_t> before = samplePixels(current);
     PatternSettings best = current;
     std::size_t bestShown = 0;

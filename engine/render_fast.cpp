@@ -50,20 +50,20 @@ struct ChannelPlan {
     bool lowInByteRange = true;  // every `low` within 0..255
 };
 
-void buildTables(ChannelPlan& t, std::int32_t base, std::int32_t vx, std::int32_t vy, std::int8_t mode,
-                 std::int32_t posterizeStep, std::int32_t ditherStep, std::int32_t max, std::int32_t min) {
-    t.fold = fast::foldOf(mode);
-    t.dither = fast::stepActive(ditherStep);
-    t.matrix = ditherStep < 0 ? 1 : 0;
-    t.base = base;
-    t.vx = vx;
-    t.vy = vy;
+void buildTables(ChannelPlan& t, const ChannelParams& ch) {
+    t.fold = fast::foldOf(ch.mode);
+    t.dither = fast::stepActive(ch.dither);
+    t.matrix = ch.dither < 0 ? 1 : 0;
+    t.base = ch.base;
+    t.vx = ch.vx;
+    t.vy = ch.vy;
     // Slots a fold never produces are filled too (harmlessly) so that the
     // tables need no per-mode size.
     for (std::int32_t slot = 0; slot < kSlots; ++slot) {
-        const SampleContribution c = sampleContribution(foldEdge(slot, mode), posterizeStep, ditherStep, max, min);
-        t.low[slot] = i32::add(min, c.low);
-        t.high[slot] = i32::add(min, c.high);
+        const SampleContribution c =
+            sampleContribution(foldEdge(slot, ch.mode), ch.posterize, ch.dither, ch.max, ch.min);
+        t.low[slot] = i32::add(ch.min, c.low);
+        t.high[slot] = i32::add(ch.min, c.high);
         t.threshold[slot] = c.threshold;
         if (static_cast<std::uint32_t>(t.low[slot]) > 255u) t.lowInByteRange = false;
     }
@@ -153,9 +153,7 @@ struct Scratch {
 };
 
 void buildSingleSamplePlan(Plan& p, const PatternSettings& s) {
-    buildTables(p.channel[0], s.base_r, s.vx_r, s.vy_r, s.mode_r, s.dg_r, s.dth_r, s.max_r, s.min_r);
-    buildTables(p.channel[1], s.base_g, s.vx_g, s.vy_g, s.mode_g, s.dg_g, s.dth_g, s.max_g, s.min_g);
-    buildTables(p.channel[2], s.base_b, s.vx_b, s.vy_b, s.mode_b, s.dg_b, s.dth_b, s.max_b, s.min_b);
+    for (int c = 0; c < 3; ++c) buildTables(p.channel[c], channelOf(s, c));
     p.packDirect = p.hue.isIdentity();
     p.fused = true;
     for (int c = 0; c < 3; ++c) {
