@@ -1,6 +1,6 @@
 // Pieces the fast renderer's single-sample and supersampling paths share:
-// which part of a wrapped raw value each edge mode looks at, and the dither
-// matrices as a table. Internal to the engine.
+// which part of a wrapped raw value each edge mode looks at, the dither
+// matrices as a table, and what a sample contributes after folding.
 #pragma once
 
 #include <cstdint>
@@ -72,5 +72,15 @@ inline const DitherMatrices& ditherMatrices() {
     static const DitherMatrices matrices;
     return matrices;
 }
+
+// What one sample contributes to its pixel, given its value after edge
+// folding (0..255): `high` where the dither matrix value at the sample is
+// below `threshold`, `low` elsewhere. Both include the range mapping but not
+// the channel minimum. Without dithering, threshold is 0 and high == low.
+struct SampleContribution {
+    std::int32_t low, high, threshold;
+};
+SampleContribution sampleContribution(std::int32_t folded, std::int32_t posterizeStep, std::int32_t ditherStep,
+                                      std::int32_t max, std::int32_t min);
 
 }  // namespace fast

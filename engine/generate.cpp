@@ -7,7 +7,7 @@
 
 #include "channel.h"
 #include "random.h"
-#include "render_fast.h"
+#include "reference.h"
 #include "tile_measure.h"
 
 // How a random set tiles. Every channel is a function of a column wave and a

@@ -21,10 +21,11 @@
 #include "fast_common.h"
 #include "hue.h"
 #include "int32_math.h"
+#include "reference.h"
 #include "render.h"
 #include "render_fast.h"
-#include "workers.h"
 #include "supersample.h"
+#include "workers.h"
 
 namespace {
 
@@ -60,8 +61,8 @@ void buildTables(ChannelPlan& t, const ChannelParams& ch) {
     // Slots a fold never produces are filled too (harmlessly) so that the
     // tables need no per-mode size.
     for (std::int32_t slot = 0; slot < kSlots; ++slot) {
-        const SampleContribution c =
-            sampleContribution(foldEdge(slot, ch.mode), ch.posterize, ch.dither, ch.max, ch.min);
+        const fast::SampleContribution c =
+            fast::sampleContribution(foldEdge(slot, ch.mode), ch.posterize, ch.dither, ch.max, ch.min);
         t.low[slot] = i32::add(ch.min, c.low);
         t.high[slot] = i32::add(ch.min, c.high);
         t.threshold[slot] = c.threshold;
@@ -339,36 +340,6 @@ void rowFinished(const RenderOptions& opt) {
     if (opt.rowsDone) opt.rowsDone->fetch_add(1, std::memory_order_relaxed);
 }
 
-}  // namespace
-
-SampleContribution sampleContribution(std::int32_t folded, std::int32_t posterizeStep, std::int32_t ditherStep,
-                                      std::int32_t max, std::int32_t min) {
-    const std::int32_t range = i32::sub(max, min);
-    auto mapped = [&](std::int32_t v) { return i32::mul(range, v) / 255; };
-    const std::int32_t p = posterize(folded, posterizeStep);
-    if (!fast::stepActive(ditherStep)) return {mapped(p), mapped(p), 0};
-    // dither() gives one value where the matrix value at the sample is below
-    // a threshold and another elsewhere. The matrix holds each of 0..255
-    // once, so the two values are those at matrix values 0 and 255, and the
-    // threshold (as far as it matters) is the first matrix value that gives
-    // the second one.
-    const fast::DitherMatrices& dm = fast::ditherMatrices();
-    const int matrix = ditherStep < 0 ? 1 : 0;
-    auto at = [&](int m) {
-        return dither(p, ditherStep, dm.column[matrix][m], dm.row[matrix][m]);
-    };
-    const std::int32_t high = at(0), low = at(255);
-    if (high == low) return {mapped(low), mapped(low), 0};
-    int below = 0, above = 255;  // at(below) is high, at(above) is low
-    while (above - below > 1) {
-        const int mid = (below + above) / 2;
-        (at(mid) == high ? below : above) = mid;
-    }
-    return {mapped(low), mapped(high), above};
-}
-
-namespace {
-
 bool renderTuned(const PatternSettings& settings, std::uint32_t* pixels, const RenderOptions& opt,
                  const RenderTuning& tuning) {
     PatternSettings s = settings;
@@ -440,4 +411,14 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
         // Only a size beyond what a container can hold gets here.
         throw std::bad_alloc();
     }
+}
+
+bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
+    return renderImageTuned(s, pixels, opt, RenderTuning{});
+}
+
+std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph));
+    renderImage(s, pixels.data(), opt);
+    return pixels;
 }

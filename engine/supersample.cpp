@@ -39,7 +39,6 @@
 #include "channel.h"
 #include "fast_common.h"
 #include "int32_math.h"
-#include "render_fast.h"
 
 namespace fast {
 

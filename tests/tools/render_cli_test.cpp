@@ -14,6 +14,7 @@
 
 #include "bmp.h"
 #include "png.h"
+#include "reference.h"
 #include "render.h"
 #include "settings_file.h"
 #include "test_util.h"

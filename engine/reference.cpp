@@ -1,11 +1,11 @@
-#include "render.h"
+#include "reference.h"
 
 #include <algorithm>
 
 #include "channel.h"
 #include "hue.h"
 #include "int32_math.h"
-#include "render_fast.h"
+#include "pixel.h"
 
 std::int32_t renderedAccuracy(const PatternSettings& s) {
     // Accuracy below 1 never reaches a render (validate repairs it).
@@ -33,14 +33,4 @@ void renderReference(const PatternSettings& s, std::uint32_t* pixels) {
     for (std::int32_t y = 0; y < s.bmph; ++y)
         renderReferencePixels(s, pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(s.bmpw), y, 0,
                               s.bmpw);
-}
-
-bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
-    return renderImageTuned(s, pixels, opt, RenderTuning{});
-}
-
-std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph));
-    renderImage(s, pixels.data(), opt);
-    return pixels;
 }
