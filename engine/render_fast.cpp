@@ -301,36 +301,6 @@ bool renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row, c
     return true;
 }
 
-// Hands out items 0..count-1 one at a time to the workers. Stops handing out
-// once the cancel flag is up or an item reports it was cancelled, and returns
-// false then: false means some item was left undone, never that the flag
-// came up after the last one. An item that throws stops the others too; the
-// exception comes out here once they have stopped.
-template <class ItemFn>
-bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cancel, const ItemFn& item) {
-    std::atomic<std::int32_t> next{0};
-    std::atomic<bool> stopped{false};
-    runWorkers(threads, [&](int worker) {
-        for (;;) {
-            if (stopped.load(std::memory_order_relaxed)) return;
-            const std::int32_t k = next.fetch_add(1, std::memory_order_relaxed);
-            if (k >= count) return;
-            bool carryOn = false;
-            try {
-                carryOn = !(cancel && cancel->load(std::memory_order_relaxed)) && item(worker, k);
-            } catch (...) {
-                stopped.store(true, std::memory_order_relaxed);
-                throw;
-            }
-            if (!carryOn) {
-                stopped.store(true, std::memory_order_relaxed);
-                return;
-            }
-        }
-    });
-    return !stopped.load();
-}
-
 int threadCount(int requested, std::int32_t height) {
     return static_cast<int>(std::min<std::int64_t>(workerCount(requested), std::max<std::int32_t>(height, 1)));
 }
