@@ -1,5 +1,5 @@
 // Running one piece of work on several threads, the calling thread among
-// them; shared by the renderer, the PNG encoder and pallodex-render.
+// them; shared by the renderer and the image encoders.
 #pragma once
 
 #include <atomic>
