@@ -143,18 +143,9 @@ std::size_t distinctColours(std::vector<std::uint32_t> px) {
     return static_cast<std::size_t>(std::unique(px.begin(), px.end()) - px.begin());
 }
 
-PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
-    PatternSettings s;
-    s.bmpw = keep.bmpw;
-    s.bmph = keep.bmph;
-    s.accuracy = keep.accuracy;
-    const std::int64_t n = std::max<std::int32_t>(keep.accuracy, 1);
-    // The dither matrix repeats every 16 supersamples, every 16 / gcd pixels.
-    const std::int32_t ditherStep = 16 / gcd(16, static_cast<std::int32_t>(n % 16 == 0 ? 16 : n % 16));
-
-    Axis axes[2];
-    axes[0].side = std::max<std::int32_t>(s.bmpw, 1);
-    axes[1].side = std::max<std::int32_t>(s.bmph, 1);
+// Picks each axis's wave method among those that can tile its side; true
+// when both can also repeat with the dither matrix, every ditherStep pixels.
+bool chooseMethods(Axis (&axes)[2], std::int32_t ditherStep, std::int64_t n, SplitMix64& rng) {
     bool ditherFits = true;
     for (Axis& ax : axes) {
         std::int8_t feasible[kWaveMethodCount];
@@ -167,12 +158,15 @@ PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
         ditherFits = ditherFits && ax.live &&
                      !repeatsFor(ax.side, std::max(periods, ditherStep), periods, n).empty();
     }
-    const bool useDither = ditherFits && rng.chance(35);
+    return ditherFits;
+}
+
+// Picks each axis's repeat length, a multiple of step, and its period.
+void chooseRepeats(Axis (&axes)[2], std::int32_t step, std::int64_t n, SplitMix64& rng) {
     for (Axis& ax : axes) {
         const std::int32_t periods = periodsPerRepeat(ax.method);
         if (ax.live) {
-            const std::vector<Repeat> repeats =
-                repeatsFor(ax.side, std::max(periods, useDither ? ditherStep : 1), periods, n);
+            const std::vector<Repeat> repeats = repeatsFor(ax.side, std::max(periods, step), periods, n);
             // Mostly few repeats: large shapes make the calmer wallpapers.
             const std::int32_t pool = std::min<std::int32_t>(static_cast<std::int32_t>(repeats.size()),
                                                              rng.range(2, 10));
@@ -182,6 +176,10 @@ PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
         }
         ax.period = std::max(ax.length / periods, 1);
     }
+}
+
+// The methods, periods and origin of the tile, and the hue.
+void placeTile(PatternSettings& s, const Axis (&axes)[2], SplitMix64& rng) {
     s.pat_x = axes[0].method;
     s.pat_y = axes[1].method;
     // The periods come out of the percentage and the offset together.
@@ -194,15 +192,29 @@ PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
     s.basex = rng.range(-axes[0].side, isProportional(s.pat_x) ? 0 : axes[0].side);
     s.basey = rng.range(-axes[1].side, isProportional(s.pat_y) ? 0 : axes[1].side);
     s.hue = rng.chance(40) ? rng.range(1, 1529) * (rng.chance(25) ? -1 : 1) : 0;
+}
 
-    // One channel carries enough of the picture that it is never flat.
-    const int lead = rng.below(3);
-    double budget[2] = {static_cast<double>(rng.range(24, 40)), static_cast<double>(rng.range(24, 40))};
-    double weight[3], weightSum = 0;
+// How each direction's noise budget is shared among the channels: one lead
+// channel carries enough of the picture that it is never flat.
+struct NoiseShares {
+    int lead = 0;
+    double budget[2] = {0, 0};
+    double weight[3] = {0, 0, 0}, weightSum = 0;
+    // The lead takes the larger part of the budget, the others share the rest.
+    double of(int c, int a) const { return c == lead ? budget[a] * 0.6 : budget[a] * 0.4 * weight[c] / weightSum; }
+};
+
+// Each channel's edge mode, output range, posterise and dither steps; the
+// dither is paid for out of the budget.
+NoiseShares drawColourSteps(PatternSettings& s, bool useDither, SplitMix64& rng) {
+    NoiseShares shares;
+    shares.lead = rng.below(3);
+    shares.budget[0] = rng.range(24, 40);
+    shares.budget[1] = rng.range(24, 40);
     for (int c = 0; c < 3; ++c) {
         const ChannelFields& ch = kChannelFields[c];
         s.*ch.mode = static_cast<std::int8_t>(rng.below(kEdgeModeCount));
-        if (c == lead) {
+        if (c == shares.lead) {
             s.*ch.min = rng.chance(30) ? rng.range(0, 63) : 0;
             s.*ch.max = rng.chance(30) ? rng.range(192, 255) : 255;
             s.*ch.posterize = rng.chance(20) ? rng.range(2, 16) * rng.sign() : 0;
@@ -212,42 +224,63 @@ PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
             s.*ch.posterize = rng.chance(20) ? rng.range(2, 48) * rng.sign() : 0;
         }
         const double rangeFactor = (s.*ch.max - s.*ch.min) / 255.0;
-        if (useDither && (c == lead || rng.chance(50))) {
+        if (useDither && (c == shares.lead || rng.chance(50))) {
             s.*ch.dither = rng.range(2, 10) * rng.sign();
-            for (double& b : budget) b -= std::abs(s.*ch.dither) * 0.5 * rangeFactor;
+            for (double& b : shares.budget) b -= std::abs(s.*ch.dither) * 0.5 * rangeFactor;
         }
-        weight[c] = c == lead ? 0 : rng.range(1, 3);
-        weightSum += weight[c];
+        shares.weight[c] = c == shares.lead ? 0 : rng.range(1, 3);
+        shares.weightSum += shares.weight[c];
     }
-    // The lead takes the larger part of the budget, the others share the rest.
-    auto share = [&](int c, int a) { return c == lead ? budget[a] * 0.6 : budget[a] * 0.4 * weight[c] / weightSum; };
-    for (int c = 0; c < 3; ++c) {
-        const ChannelFields& ch = kChannelFields[c];
-        const double rangeFactor = std::max((s.*ch.max - s.*ch.min) / 255.0, 1e-3);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            std::int32_t amps[2];
-            for (int a = 0; a < 2; ++a) {
-                const bool quiet = c != lead && rng.chance(25);
-                amps[a] = quiet ? 0
-                                : pickAmplitude(rng, axes[a], s.*ch.mode, rangeFactor, share(c, a), c == lead, n);
-            }
-            s.*ch.vx = amps[0];
-            s.*ch.vy = amps[1];
-            // Loop's wraps cost too much on small tiles and Limit cannot
-            // close a ramp; the turns fold the same waves without either.
-            if (c != lead || amps[0] != 0 || amps[1] != 0) break;
-            s.*ch.mode = static_cast<std::int8_t>(rng.range(EdgeTurnFast, EdgeTurnSlow));
+    return shares;
+}
+
+// Channel c's waves within its shares of the budget, and a base amount that
+// suits its edge mode.
+void drawWaves(PatternSettings& s, int c, const Axis (&axes)[2], const NoiseShares& shares, std::int64_t n,
+               SplitMix64& rng) {
+    const ChannelFields& ch = kChannelFields[c];
+    const bool lead = c == shares.lead;
+    const double rangeFactor = std::max((s.*ch.max - s.*ch.min) / 255.0, 1e-3);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::int32_t amps[2];
+        for (int a = 0; a < 2; ++a) {
+            const bool quiet = !lead && rng.chance(25);
+            amps[a] = quiet ? 0 : pickAmplitude(rng, axes[a], s.*ch.mode, rangeFactor, shares.of(c, a), lead, n);
         }
-        if (effectiveMode(s.*ch.mode) == EdgeLimit) {
-            // Centre the clamped waves on the middle of the range.
-            std::int32_t centre = 0;
-            for (int a = 0; a < 2; ++a)
-                if (periodsPerRepeat(axes[a].method) == 2) centre += (a == 0 ? s.*ch.vx : s.*ch.vy) / 2;
-            s.*ch.base = 128 - centre + rng.range(-64, 64);
-        } else {
-            s.*ch.base = rng.range(-2048, 2047);
-        }
+        s.*ch.vx = amps[0];
+        s.*ch.vy = amps[1];
+        // Loop's wraps cost too much on small tiles and Limit cannot
+        // close a ramp; the turns fold the same waves without either.
+        if (!lead || amps[0] != 0 || amps[1] != 0) break;
+        s.*ch.mode = static_cast<std::int8_t>(rng.range(EdgeTurnFast, EdgeTurnSlow));
     }
+    if (effectiveMode(s.*ch.mode) == EdgeLimit) {
+        // Centre the clamped waves on the middle of the range.
+        std::int32_t centre = 0;
+        for (int a = 0; a < 2; ++a)
+            if (periodsPerRepeat(axes[a].method) == 2) centre += (a == 0 ? s.*ch.vx : s.*ch.vy) / 2;
+        s.*ch.base = 128 - centre + rng.range(-64, 64);
+    } else {
+        s.*ch.base = rng.range(-2048, 2047);
+    }
+}
+
+PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
+    PatternSettings s;
+    s.bmpw = keep.bmpw;
+    s.bmph = keep.bmph;
+    s.accuracy = keep.accuracy;
+    const std::int64_t n = std::max<std::int32_t>(keep.accuracy, 1);
+    // The dither matrix repeats every 16 supersamples, every 16 / gcd pixels.
+    const std::int32_t ditherStep = 16 / gcd(16, static_cast<std::int32_t>(n % 16 == 0 ? 16 : n % 16));
+    Axis axes[2];
+    axes[0].side = std::max<std::int32_t>(s.bmpw, 1);
+    axes[1].side = std::max<std::int32_t>(s.bmph, 1);
+    const bool useDither = chooseMethods(axes, ditherStep, n, rng) && rng.chance(35);
+    chooseRepeats(axes, useDither ? ditherStep : 1, n, rng);
+    placeTile(s, axes, rng);
+    const NoiseShares shares = drawColourSteps(s, useDither, rng);
+    for (int c = 0; c < 3; ++c) drawWaves(s, c, axes, shares, n, rng);
     return s;
 }
 
@@ -297,18 +330,19 @@ bool axisLive(const PatternSettings& s, std::int32_t PS::* ChannelFields::*amp) 
     return false;
 }
 
-// One change of one field that keeps a repeating tile repeating: colour
-// mappings applied sample by sample, waves rescaled or swapped for another of
-// the same repeat, and shifts of a whole repeating pattern. Returns the
-// changed field's address, or nullptr when the drawn change does not apply.
-const void* changeOne(SplitMix64& rng, PatternSettings& s) {
-    const ChannelFields& ch = kChannelFields[rng.below(3)];
-    auto setIfNew = [](std::int32_t& field, std::int64_t value) -> const void* {
-        if (value == field || !fitsFieldText(value)) return nullptr;
-        field = static_cast<std::int32_t>(value);
-        return &field;
-    };
-    switch (rng.below(11)) {
+// The field set to value, unless that changes nothing or would not fit the
+// dialog; returns the field's address, or nullptr when it is left alone.
+const void* setIfNew(std::int32_t& field, std::int64_t value) {
+    if (value == field || !fitsFieldText(value)) return nullptr;
+    field = static_cast<std::int32_t>(value);
+    return &field;
+}
+
+// Colour mappings applied sample by sample, which keep any tile a tile: the
+// hue (kind 0), the output range (1, 2), the posterise (3) and the dither
+// step (4).
+const void* changeColourMapping(SplitMix64& rng, PatternSettings& s, const ChannelFields& ch, std::int32_t kind) {
+    switch (kind) {
         case 0: {
             const std::int64_t h = (static_cast<std::int64_t>(s.hue) % 1530 + 1530) % 1530;
             return setIfNew(s.hue, (h + rng.range(200, 1330)) % 1530);
@@ -323,62 +357,84 @@ const void* changeOne(SplitMix64& rng, PatternSettings& s) {
             const bool on = std::abs(static_cast<std::int64_t>(s.*ch.posterize)) > 1;
             return setIfNew(s.*ch.posterize, on && rng.chance(40) ? 0 : rng.range(2, 48) * rng.sign());
         }
-        case 4:  // the dither matrix only where it already fits the tile
+        default:  // the dither matrix only where it already fits the tile
             if (std::abs(static_cast<std::int64_t>(s.*ch.dither)) <= 1) return nullptr;
             return setIfNew(s.*ch.dither, rng.chance(40) ? 0 : rng.range(2, 12) * rng.sign());
-        case 5:
-            // A clamped ramp's look depends on where it is clamped.
-            if (effectiveMode(s.*ch.mode) == EdgeLimit && hasProportionalPart(s, ch)) return nullptr;
-            return setIfNew(s.*ch.base, static_cast<std::int64_t>(s.*ch.base) + rng.range(32, 224) * rng.sign());
-        case 6: {
-            // Modes fold with different cycles, which a closing ramp depends on.
-            if (hasProportionalPart(s, ch)) return nullptr;
-            const std::int8_t mode = static_cast<std::int8_t>(rng.below(kEdgeModeCount));
-            if (mode == effectiveMode(s.*ch.mode)) return nullptr;
-            s.*ch.mode = mode;
-            return &(s.*ch.mode);
-        }
-        case 7:
-        case 8: {
-            const bool x = rng.chance(50);
-            std::int32_t& amp = x ? s.*ch.vx : s.*ch.vy;
-            const std::int8_t method = x ? s.pat_x : s.pat_y;
-            // A ramp closes only with its amount; turned round it closes too.
-            if (isProportional(method)) return amp == 0 ? nullptr : setIfNew(amp, -static_cast<std::int64_t>(amp));
-            // A new wave only joins waves that already tile.
-            if (!axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
-            std::int64_t value = amp == 0 ? rng.range(32, 255) * rng.sign()
-                                 : rng.chance(30) ? -static_cast<std::int64_t>(amp)
-                                                  : static_cast<std::int64_t>(amp) * rng.range(50, 150) / 100;
-            if (method == WaveTriangle || method == WaveTriangleHalf) {
-                const std::int64_t period = std::max<std::int64_t>(x ? s.periodX() : s.periodY(), 1);
-                const std::int64_t bound = kInt32Max / (period * std::max<std::int32_t>(s.accuracy, 1));
-                value = std::max(-bound, std::min(bound, value));
-            }
-            return setIfNew(amp, value);
-        }
-        case 9: {
-            const bool x = rng.chance(50);
-            std::int8_t& method = x ? s.pat_x : s.pat_y;
-            if (isProportional(method) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
-            if (method == WaveTriangle || method == WaveSine)
-                method = method == WaveTriangle ? WaveSine : WaveTriangle;
-            else if (method == WaveSineHalf)
-                method = rng.chance(50) ? WaveTriangleHalf : WaveSineAbsolute;
-            else
-                method = WaveSineHalf;
-            return &method;
-        }
-        default: {
-            // Shifting a ramp would move positions below 0, where it no longer closes.
-            const bool x = rng.chance(50);
-            if (isProportional(x ? s.pat_x : s.pat_y) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy))
-                return nullptr;
-            std::int32_t& base = x ? s.basex : s.basey;
-            const std::int32_t side = x ? s.bmpw : s.bmph;
-            return setIfNew(base, static_cast<std::int64_t>(base) + rng.range(1, std::max(1, side / 4)) * rng.sign());
-        }
     }
+}
+
+// What the edge folding sees: the base amount, or the edge mode itself.
+const void* changeFolding(SplitMix64& rng, PatternSettings& s, const ChannelFields& ch, bool mode) {
+    if (!mode) {
+        // A clamped ramp's look depends on where it is clamped.
+        if (effectiveMode(s.*ch.mode) == EdgeLimit && hasProportionalPart(s, ch)) return nullptr;
+        return setIfNew(s.*ch.base, static_cast<std::int64_t>(s.*ch.base) + rng.range(32, 224) * rng.sign());
+    }
+    // Modes fold with different cycles, which a closing ramp depends on.
+    if (hasProportionalPart(s, ch)) return nullptr;
+    const std::int8_t next = static_cast<std::int8_t>(rng.below(kEdgeModeCount));
+    if (next == effectiveMode(s.*ch.mode)) return nullptr;
+    s.*ch.mode = next;
+    return &(s.*ch.mode);
+}
+
+// A wave of one channel rescaled, turned round, or started where the other
+// channels' waves already tile.
+const void* changeAmplitude(SplitMix64& rng, PatternSettings& s, const ChannelFields& ch) {
+    const bool x = rng.chance(50);
+    std::int32_t& amp = x ? s.*ch.vx : s.*ch.vy;
+    const std::int8_t method = x ? s.pat_x : s.pat_y;
+    // A ramp closes only with its amount; turned round it closes too.
+    if (isProportional(method)) return amp == 0 ? nullptr : setIfNew(amp, -static_cast<std::int64_t>(amp));
+    // A new wave only joins waves that already tile.
+    if (!axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
+    std::int64_t value = amp == 0 ? rng.range(32, 255) * rng.sign()
+                         : rng.chance(30) ? -static_cast<std::int64_t>(amp)
+                                          : static_cast<std::int64_t>(amp) * rng.range(50, 150) / 100;
+    if (method == WaveTriangle || method == WaveTriangleHalf) {
+        const std::int64_t period = std::max<std::int64_t>(x ? s.periodX() : s.periodY(), 1);
+        const std::int64_t bound = kInt32Max / (period * std::max<std::int32_t>(s.accuracy, 1));
+        value = std::max(-bound, std::min(bound, value));
+    }
+    return setIfNew(amp, value);
+}
+
+// One direction's waves swapped for another method of the same repeat.
+const void* changeMethod(SplitMix64& rng, PatternSettings& s) {
+    const bool x = rng.chance(50);
+    std::int8_t& method = x ? s.pat_x : s.pat_y;
+    if (isProportional(method) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
+    if (method == WaveTriangle || method == WaveSine)
+        method = method == WaveTriangle ? WaveSine : WaveTriangle;
+    else if (method == WaveSineHalf)
+        method = rng.chance(50) ? WaveTriangleHalf : WaveSineAbsolute;
+    else
+        method = WaveSineHalf;
+    return &method;
+}
+
+// The whole repeating pattern shifted along one direction.
+const void* shiftPattern(SplitMix64& rng, PatternSettings& s) {
+    // Shifting a ramp would move positions below 0, where it no longer closes.
+    const bool x = rng.chance(50);
+    if (isProportional(x ? s.pat_x : s.pat_y) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy))
+        return nullptr;
+    std::int32_t& base = x ? s.basex : s.basey;
+    const std::int32_t side = x ? s.bmpw : s.bmph;
+    return setIfNew(base, static_cast<std::int64_t>(base) + rng.range(1, std::max(1, side / 4)) * rng.sign());
+}
+
+// One change of one field that keeps a repeating tile repeating: colour
+// mappings applied sample by sample, waves rescaled or swapped for another of
+// the same repeat, and shifts of a whole repeating pattern. Returns the
+// changed field's address, or nullptr when the drawn change does not apply.
+const void* changeOne(SplitMix64& rng, PatternSettings& s) {
+    const ChannelFields& ch = kChannelFields[rng.below(3)];
+    const std::int32_t kind = rng.below(11);
+    if (kind <= 4) return changeColourMapping(rng, s, ch, kind);
+    if (kind <= 6) return changeFolding(rng, s, ch, kind == 6);
+    if (kind <= 8) return changeAmplitude(rng, s, ch);
+    return kind == 9 ? changeMethod(rng, s) : shiftPattern(rng, s);
 }
 
 }  // namespace
