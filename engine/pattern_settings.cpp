@@ -4,8 +4,6 @@
 
 #include "int32_math.h"
 
-void PatternSettings::setDefaults() { *this = PatternSettings(); }
-
 using PS = PatternSettings;
 
 const ChannelFields kChannelFields[3] = {

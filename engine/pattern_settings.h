@@ -56,7 +56,6 @@ struct PatternSettings {
     std::int32_t hue = 0;
     std::int32_t accuracy = 1;
 
-    void setDefaults();
     // Repairs the size, the output ranges and the sample factor in place;
     // every other field is accepted as it is.
     void validate();

@@ -9,6 +9,10 @@
 
 namespace {
 
+// The longest piece of a line taken in one read; a longer line is read as
+// several pieces, each treated as a line of its own.
+constexpr std::size_t kPieceLength = 259;
+
 // The white space a formatted scan skips before a number (the C locale's).
 bool isScanSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -114,7 +118,7 @@ public:
     // False at the end of the file, on a read error or past the limit.
     bool read(std::string* piece, bool* lineComplete) {
         piece->clear();
-        while (piece->size() < kSettingsPieceLength && look_ != EOF) {
+        while (piece->size() < kPieceLength && look_ != EOF) {
             const int c = look_;
             look_ = next();
             piece->push_back(static_cast<char>(c));

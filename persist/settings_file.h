@@ -22,10 +22,6 @@ struct OwnFileExtras {
     std::int32_t* bitmapFilterIndex;  // flg_bit
 };
 
-// The longest piece of a line taken in one read; a longer line is read as
-// several pieces, each treated as a line of its own.
-constexpr std::size_t kSettingsPieceLength = 259;
-
 // extras == nullptr: an info file (dir/flg_array/flg_bit lines are ignored on
 // load and not written on save). With extras, the program's own file: a load
 // sets the current directory from a dir line (through
