@@ -57,12 +57,12 @@ bool scanKey(const char* line, const char* key, std::int32_t* out) {
 
 // Where the values of lines go: straight into the caller's variables (one
 // --set line), or into copies that become the caller's only once the whole
-// file is known to be a settings file. A pending folder change waits in dirs.
+// file is known to be a settings file.
 struct Target {
     PatternSettings* s;
     std::int8_t* tileView = nullptr;       // null: an info file, no own-file lines
     std::int32_t* filterIndex = nullptr;
-    std::vector<std::string>* dirs = nullptr;  // null: change the folder at once
+    std::vector<std::string>* dirs = nullptr;  // null: dir lines are dropped
 };
 
 // lineComplete is false for a piece cut at the buffer length while its line
@@ -86,10 +86,7 @@ bool applyPiece(const Target& t, const char* line, bool lineComplete) {
         std::size_t n = std::strlen(p);
         while (n > 0 && (p[n - 1] == '\n' || p[n - 1] == '\r')) --n;
         if (n == 0 || !lineComplete) return false;
-        if (t.dirs)
-            t.dirs->emplace_back(p, n);
-        else
-            fsys::setCurrentDirectory(std::string(p, n));  // a folder that is gone is simply not restored
+        if (t.dirs) t.dirs->emplace_back(p, n);
         return true;
     }
     if (scanKey(line, "flg_array", &v)) {
@@ -179,7 +176,7 @@ void appendLine(std::string& text, const char* key, std::int32_t value) {
 bool applySettingsLine(PatternSettings& s, const char* line, const OwnFileExtras* extras) {
     if (!line) return false;
     Target t{&s};
-    if (extras) t.tileView = extras->tileView, t.filterIndex = extras->bitmapFilterIndex;
+    if (extras) t.tileView = extras->tileView, t.filterIndex = extras->bitmapFilterIndex, t.dirs = extras->dirs;
     return applyPiece(t, line, true);
 }
 
@@ -215,7 +212,7 @@ LoadResult loadSettingsStream(PatternSettings& s, std::FILE* in, const OwnFileEx
     if (extras) {
         *extras->tileView = tileView;
         *extras->bitmapFilterIndex = filterIndex;
-        for (const std::string& dir : dirs) fsys::setCurrentDirectory(dir);  // a folder that is gone is not restored
+        if (extras->dirs) extras->dirs->insert(extras->dirs->end(), dirs.begin(), dirs.end());
     }
     return LoadResult::Loaded;
 }

@@ -522,8 +522,11 @@ void onKey(HWND hwnd, unsigned key) {
 bool onCreate(HWND hwnd) {
     g_hWnd = hwnd;
     g_startDir = fsys::currentDirectory();
-    const OwnFileExtras extras = ownFileExtras();
+    std::vector<std::string> dirs;
+    OwnFileExtras extras = ownFileExtras();
+    extras.dirs = &dirs;
     loadSettingsFile(g_settings, kOwnSettingsFile, &extras);
+    for (const std::string& dir : dirs) fsys::setCurrentDirectory(dir);  // a folder that is gone is not restored
     if (!g_surface.create(hwnd)) return false;
     g_renderer = std::make_unique<RenderScheduler>([hwnd] { PostMessageA(hwnd, kRenderedMessage, 0, 0); });
     updateTileCheck(hwnd);
