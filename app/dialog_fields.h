@@ -28,13 +28,13 @@ extern const DialogEdit kDialogEdits[kDialogEditCount];
 extern const DialogCombo kDialogCombos[kDialogComboCount];
 
 // Combo-box entries; the list index is the field value.
-constexpr std::size_t kEdgeModeTextCount = 4;
-constexpr std::size_t kWaveMethodTextCount = 6;
+constexpr std::size_t kEdgeModeTextCount = kEdgeModeCount;
+constexpr std::size_t kWaveMethodTextCount = kWaveMethodCount;
 extern const char* const kEdgeModeTexts[kEdgeModeTextCount];
 extern const char* const kWaveMethodTexts[kWaveMethodTextCount];
 
 // An edit box is read through a 10-byte buffer, so at most 9 characters count.
-constexpr int kDialogTextBuffer = 10;
+constexpr int kDialogTextBuffer = kFieldTextLength + 1;
 
 // The number held by an edit box's text, read as atol reads it: leading white
 // space, an optional sign, then decimal digits up to the first non-digit; no

@@ -6,6 +6,7 @@
 #include "file_system.h"
 #include "generate.h"
 #include "keyboard.h"
+#include "random.h"
 #include "settings_file.h"
 
 namespace {
@@ -39,8 +40,12 @@ Editor::~Editor() = default;
 
 void Editor::open() {
     startDir_ = fsys::currentDirectory();
-    OwnFileExtras extras{&tileView_, &imageFormatIndex_};
+    std::vector<std::string> dirs;
+    OwnFileExtras extras{&tileView_, &imageFormatIndex_, &dirs};
     loadSettingsFile(settings_, kOwnSettingsFile, &extras);
+    // Each in turn, so that relative ones compound; a folder that is gone is
+    // simply not restored.
+    for (const std::string& dir : dirs) fsys::setCurrentDirectory(dir);
     host_.tileChanged(tiled());
     // The first render runs while the window appears: a slow one never keeps
     // the user from the window, its menu, or quitting.
@@ -160,9 +165,7 @@ std::uint64_t Editor::freshSeed() {
     std::uint64_t x = deviceBits();
     x ^= static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     x += 0x9E3779B97F4A7C15ull * ++presses_;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
+    return mixBits(x);
 }
 
 // A whole new parameter set as one undo step, shown through the same

@@ -36,8 +36,9 @@ struct Cycle {
 };
 
 const Cycle kCycles[] = {
-    {'A', &PatternSettings::mode_r, 4}, {'S', &PatternSettings::mode_g, 4}, {'D', &PatternSettings::mode_b, 4},
-    {'F', &PatternSettings::pat_x, 6},  {'V', &PatternSettings::pat_y, 6},
+    {'A', &PatternSettings::mode_r, kEdgeModeCount}, {'S', &PatternSettings::mode_g, kEdgeModeCount},
+    {'D', &PatternSettings::mode_b, kEdgeModeCount},
+    {'F', &PatternSettings::pat_x, kWaveMethodCount}, {'V', &PatternSettings::pat_y, kWaveMethodCount},
 };
 
 bool isArrow(unsigned key) { return key >= kKeyLeft && key <= kKeyDown; }

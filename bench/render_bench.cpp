@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "generate.h"
+#include "reference.h"
 #include "render.h"
 #include "render_fast.h"
 

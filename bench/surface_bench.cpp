@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "reference.h"
 #include "render.h"
 
 namespace {

@@ -1,7 +1,9 @@
 // Running one piece of work on several threads, the calling thread among
-// them; shared by the renderer, the PNG encoder and pallodex-render.
+// them; shared by the renderer and the image encoders.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -46,4 +48,35 @@ void runWorkers(int threads, const Work& work) {
     guarded(0);
     for (auto& th : pool) th.join();
     if (failure) std::rethrow_exception(failure);
+}
+
+// Hands out items 0..count-1 one at a time to `threads` workers (see
+// runWorkers); item(worker, k) does item k and returns whether to go on.
+// Stops handing out once the cancel flag (if any) is up or an item returns
+// false, and returns false then: false means some item was left undone,
+// never that the flag came up after the last one. An item that throws stops
+// the others too; the exception comes out here once they have stopped.
+template <class ItemFn>
+bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cancel, const ItemFn& item) {
+    std::atomic<std::int32_t> next{0};
+    std::atomic<bool> stopped{false};
+    runWorkers(threads, [&](int worker) {
+        for (;;) {
+            if (stopped.load(std::memory_order_relaxed)) return;
+            const std::int32_t k = next.fetch_add(1, std::memory_order_relaxed);
+            if (k >= count) return;
+            bool carryOn = false;
+            try {
+                carryOn = !(cancel && cancel->load(std::memory_order_relaxed)) && item(worker, k);
+            } catch (...) {
+                stopped.store(true, std::memory_order_relaxed);
+                throw;
+            }
+            if (!carryOn) {
+                stopped.store(true, std::memory_order_relaxed);
+                return;
+            }
+        }
+    });
+    return !stopped.load();
 }

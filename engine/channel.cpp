@@ -87,14 +87,20 @@ std::int32_t foldEdge(std::int32_t v, std::int8_t edgeMode) {
             if (v < 0) v = 0;
             if (v > 255) v = 255;
             break;
-        case EdgeTurnFast:
-            v = i32::modPos(v, 510);
-            if (v >= 256) v = 510 - v;
+        case EdgeTurnFast: {
+            // Up 0..255, back down 254..1: neither end is repeated.
+            constexpr std::int32_t cycle = edgeCycle(EdgeTurnFast);
+            v = i32::modPos(v, cycle);
+            if (v >= 256) v = cycle - v;
             break;
-        case EdgeTurnSlow:
-            v = i32::modPos(v, 512);
-            if (v >= 256) v = 511 - v;
+        }
+        case EdgeTurnSlow: {
+            // Up 0..255, back down 255..0: both ends are held twice.
+            constexpr std::int32_t cycle = edgeCycle(EdgeTurnSlow);
+            v = i32::modPos(v, cycle);
+            if (v >= 256) v = cycle - 1 - v;
             break;
+        }
         default:
             break;
     }
@@ -135,13 +141,11 @@ std::int32_t scaledPeriod(std::int32_t period, std::int32_t factor) {
     return p < 1 ? 1 : static_cast<std::int32_t>(p);
 }
 
-std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, std::int32_t base, std::int32_t vx,
-                             std::int32_t vy, std::int8_t edgeMode, std::int32_t posterizeStep,
-                             std::int32_t ditherStep, std::int32_t max, std::int32_t min,
-                             std::int8_t methodX, std::int8_t methodY, std::int32_t periodX,
-                             std::int32_t periodY, std::int32_t factor, const std::atomic<bool>* cancel) {
+std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, const ChannelParams& c, std::int8_t methodX,
+                             std::int8_t methodY, std::int32_t periodX, std::int32_t periodY, std::int32_t factor,
+                             const std::atomic<bool>* cancel) {
     const std::int32_t n = factor;
-    const std::int32_t range = i32::sub(max, min);
+    const std::int32_t range = i32::sub(c.max, c.min);
     const std::int32_t PX = scaledPeriod(periodX, n);
     const std::int32_t PY = scaledPeriod(periodY, n);
     const std::int32_t X0 = i32::mul(x, n);
@@ -150,16 +154,16 @@ std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, std::int32_t base, 
     std::int64_t sum = 0;
     for (std::int32_t i = 0; i < n; ++i) {
         const std::int32_t sx = i32::add(X0, i);
-        const std::int32_t u = waveValue(sx, vx, methodX, PX);
+        const std::int32_t u = waveValue(sx, c.vx, methodX, PX);
         for (std::int32_t j = 0; j < n; ++j) {
             if (cancel && (j & 4095) == 0 && cancel->load(std::memory_order_relaxed)) return 0;
             const std::int32_t sy = i32::add(Y0, j);
-            const std::int32_t w = waveValue(sy, vy, methodY, PY);
-            std::int32_t v = i32::add(i32::add(u, w), base);
-            v = foldEdge(v, edgeMode);
-            v = posterize(v, posterizeStep);
-            v = dither(v, ditherStep, sx, sy);
-            sum += static_cast<std::int64_t>(min) + i32::mul(range, v) / 255;
+            const std::int32_t w = waveValue(sy, c.vy, methodY, PY);
+            std::int32_t v = i32::add(i32::add(u, w), c.base);
+            v = foldEdge(v, c.mode);
+            v = posterize(v, c.posterize);
+            v = dither(v, c.dither, sx, sy);
+            sum += static_cast<std::int64_t>(c.min) + i32::mul(range, v) / 255;
         }
     }
     return i32::fromBits(static_cast<std::uint32_t>(sum / n / n));

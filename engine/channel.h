@@ -26,19 +26,23 @@ bool ditherTest(std::int32_t x, std::int32_t y, std::int32_t threshold, std::int
 // The 16x16 threshold matrix value that ditherTest compares against.
 int ditherMatrixValue(std::int32_t x, std::int32_t y, std::int8_t matrix);
 
+// The raw amount after which an edge mode's folding repeats; 0 for Limit,
+// which never repeats. Unknown modes fold as Loop does.
+constexpr std::int32_t edgeCycle(std::int8_t edgeMode) {
+    return edgeMode == EdgeLimit ? 0 : edgeMode == EdgeTurnFast ? 510 : edgeMode == EdgeTurnSlow ? 512 : 256;
+}
+
 // Folds a raw sample into 0..255 by edge mode, then posterises and dithers it
 // at supersample position (sx, sy). Shared by the reference and fast renderers.
 std::int32_t foldEdge(std::int32_t v, std::int8_t edgeMode);
 std::int32_t posterize(std::int32_t v, std::int32_t step);
 std::int32_t dither(std::int32_t v, std::int32_t step, std::int32_t sx, std::int32_t sy);
 
+// The channel's value at pixel (x, y), the mean over factor x factor samples.
 // A raised cancel flag (looked at every few thousand samples) ends the sum
 // early with a meaningless value.
-std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, std::int32_t base, std::int32_t vx,
-                             std::int32_t vy, std::int8_t edgeMode, std::int32_t posterizeStep,
-                             std::int32_t ditherStep, std::int32_t max, std::int32_t min,
-                             std::int8_t methodX, std::int8_t methodY, std::int32_t periodX,
-                             std::int32_t periodY, std::int32_t factor,
+std::int32_t evaluateChannel(std::int32_t x, std::int32_t y, const ChannelParams& channel, std::int8_t methodX,
+                             std::int8_t methodY, std::int32_t periodX, std::int32_t periodY, std::int32_t factor,
                              const std::atomic<bool>* cancel = nullptr);
 
 // Scaled period with the clamp applied: period x factor, at most kMaxScaledPeriod.

@@ -1,6 +1,6 @@
 // Pieces the fast renderer's single-sample and supersampling paths share:
-// which part of a wrapped raw value each edge mode looks at, and the dither
-// matrices as a table. Internal to the engine.
+// which part of a wrapped raw value each edge mode looks at, the dither
+// matrices as a table, and what a sample contributes after folding.
 #pragma once
 
 #include <cstdint>
@@ -34,12 +34,15 @@ inline Fold foldOf(std::int8_t edgeMode) {
 // The slot of a raw sample value (u + w + base, wrapped to 32 bits).
 template <Fold F>
 inline std::uint32_t slotOf(std::uint32_t raw) {
+    static_assert((edgeCycle(EdgeLoop) & (edgeCycle(EdgeLoop) - 1)) == 0 &&
+                      (edgeCycle(EdgeTurnSlow) & (edgeCycle(EdgeTurnSlow) - 1)) == 0,
+                  "the cycles taken as low bits must be powers of two");
     if constexpr (F == Fold::Loop) {
-        return raw & 255u;
+        return raw & static_cast<std::uint32_t>(edgeCycle(EdgeLoop) - 1);
     } else if constexpr (F == Fold::TurnSlow) {
-        return raw & 511u;
+        return raw & static_cast<std::uint32_t>(edgeCycle(EdgeTurnSlow) - 1);
     } else if constexpr (F == Fold::TurnFast) {
-        return static_cast<std::uint32_t>(i32::modPos(i32::fromBits(raw), 510));
+        return static_cast<std::uint32_t>(i32::modPos(i32::fromBits(raw), edgeCycle(EdgeTurnFast)));
     } else {
         const std::int32_t v = i32::fromBits(raw);
         return v < 0 ? 0u : v > 255 ? 255u : static_cast<std::uint32_t>(v);
@@ -69,5 +72,15 @@ inline const DitherMatrices& ditherMatrices() {
     static const DitherMatrices matrices;
     return matrices;
 }
+
+// What one sample contributes to its pixel, given its value after edge
+// folding (0..255): `high` where the dither matrix value at the sample is
+// below `threshold`, `low` elsewhere. Both include the range mapping but not
+// the channel minimum. Without dithering, threshold is 0 and high == low.
+struct SampleContribution {
+    std::int32_t low, high, threshold;
+};
+SampleContribution sampleContribution(std::int32_t folded, std::int32_t posterizeStep, std::int32_t ditherStep,
+                                      std::int32_t max, std::int32_t min);
 
 }  // namespace fast

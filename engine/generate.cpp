@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "channel.h"
-#include "render_fast.h"
+#include "random.h"
+#include "reference.h"
 #include "tile_measure.h"
 
 // How a random set tiles. Every channel is a function of a column wave and a
@@ -26,44 +27,6 @@ namespace {
 
 using PS = PatternSettings;
 
-// splitmix64: tiny, and the same numbers everywhere, unlike the standard
-// library's distributions.
-class Rng {
-public:
-    explicit Rng(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::int32_t below(std::int32_t n) {
-        return n <= 1 ? 0 : static_cast<std::int32_t>(next() % static_cast<std::uint64_t>(n));
-    }
-    std::int32_t range(std::int32_t lo, std::int32_t hi) { return lo + below(hi - lo + 1); }
-    bool chance(int percent) { return below(100) < percent; }
-    std::int32_t sign() { return chance(50) ? 1 : -1; }
-
-private:
-    std::uint64_t state_;
-};
-
-struct Channel {
-    std::int32_t PS::*base;
-    std::int32_t PS::*vx;
-    std::int32_t PS::*vy;
-    std::int8_t PS::*mode;
-    std::int32_t PS::*dg;
-    std::int32_t PS::*dth;
-    std::int32_t PS::*max;
-    std::int32_t PS::*min;
-};
-const Channel kChannels[3] = {
-    {&PS::base_r, &PS::vx_r, &PS::vy_r, &PS::mode_r, &PS::dg_r, &PS::dth_r, &PS::max_r, &PS::min_r},
-    {&PS::base_g, &PS::vx_g, &PS::vy_g, &PS::mode_g, &PS::dg_g, &PS::dth_g, &PS::max_g, &PS::min_g},
-    {&PS::base_b, &PS::vx_b, &PS::vy_b, &PS::mode_b, &PS::dg_b, &PS::dth_b, &PS::max_b, &PS::min_b},
-};
-
 constexpr std::int64_t kInt32Max = 2147483647;
 
 bool isProportional(std::int8_t method) { return method < WaveTriangle || method > WaveSineAbsolute; }
@@ -73,16 +36,6 @@ std::int32_t periodsPerRepeat(std::int8_t method) {
     return method == WaveTriangle || method == WaveSine ? 4 : 2;
 }
 std::int8_t effectiveMode(std::int8_t mode) { return mode >= EdgeLimit && mode <= EdgeTurnSlow ? mode : static_cast<std::int8_t>(EdgeLoop); }
-// The raw amount after which a mode's folding repeats; 0 for Limit.
-std::int32_t modeCycle(std::int8_t mode) {
-    switch (effectiveMode(mode)) {
-        case EdgeLimit: return 0;
-        case EdgeTurnFast: return 510;
-        case EdgeTurnSlow: return 512;
-        default: return 256;
-    }
-}
-bool fitsDialog(std::int64_t v) { return v >= -99999999 && v <= 999999999; }
 std::int32_t gcd(std::int32_t a, std::int32_t b) { return b == 0 ? a : gcd(b, a % b); }
 
 struct Repeat {
@@ -120,8 +73,10 @@ double waveCost(std::int8_t method, std::int32_t amp, std::int8_t mode, std::int
     const double travel = periods * a;  // ramp a, full wave 4a, half 2a
     const double swing = periods == 4 ? 2 * a : a;
     double wraps = 0;
-    if (effectiveMode(mode) == EdgeLoop)
-        wraps = periods == 1 ? a / 256 + 1 : 2 * (std::floor(swing / 256) + 1);
+    if (effectiveMode(mode) == EdgeLoop) {
+        const double cycle = edgeCycle(EdgeLoop);
+        wraps = periods == 1 ? a / cycle + 1 : 2 * (std::floor(swing / cycle) + 1);
+    }
     return (travel + 255 * wraps) / length;
 }
 
@@ -135,12 +90,12 @@ struct Axis {
 
 // The amplitude of one channel's wave along one axis within its share of the
 // noise budget; 0 when even a small wave would exceed it.
-std::int32_t pickAmplitude(Rng& rng, const Axis& ax, std::int8_t mode, double rangeFactor, double share,
+std::int32_t pickAmplitude(SplitMix64& rng, const Axis& ax, std::int8_t mode, double rangeFactor, double share,
                            bool lead, std::int64_t accuracy) {
     if (!ax.live) return 0;
     const std::int64_t maxPos = 2 * static_cast<std::int64_t>(ax.side) * accuracy;  // basex within one side
     if (isProportional(ax.method)) {
-        const std::int32_t cycle = modeCycle(mode);
+        const std::int32_t cycle = edgeCycle(mode);
         if (cycle == 0) return 0;  // a clamped ramp never closes
         for (std::int32_t j = rng.range(1, 2); j >= 1; --j) {
             const std::int32_t amp = j * cycle;
@@ -184,48 +139,35 @@ std::vector<std::uint32_t> samplePixels(const PatternSettings& settings) {
     return out;
 }
 
-int colourDifference(std::uint32_t a, std::uint32_t b) {
-    int d = 0;
-    for (int shift = 0; shift < 24; shift += 8)
-        d += std::abs(static_cast<int>((a >> shift) & 0xFFu) - static_cast<int>((b >> shift) & 0xFFu));
-    return d;
-}
-
 std::size_t distinctColours(std::vector<std::uint32_t> px) {
     std::sort(px.begin(), px.end());
     return static_cast<std::size_t>(std::unique(px.begin(), px.end()) - px.begin());
 }
 
-PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
-    PatternSettings s;
-    s.bmpw = keep.bmpw;
-    s.bmph = keep.bmph;
-    s.accuracy = keep.accuracy;
-    const std::int64_t n = std::max<std::int32_t>(keep.accuracy, 1);
-    // The dither matrix repeats every 16 supersamples, every 16 / gcd pixels.
-    const std::int32_t ditherStep = 16 / gcd(16, static_cast<std::int32_t>(n % 16 == 0 ? 16 : n % 16));
-
-    Axis axes[2];
-    axes[0].side = std::max<std::int32_t>(s.bmpw, 1);
-    axes[1].side = std::max<std::int32_t>(s.bmph, 1);
+// Picks each axis's wave method among those that can tile its side; true
+// when both can also repeat with the dither matrix, every ditherStep pixels.
+bool chooseMethods(Axis (&axes)[2], std::int32_t ditherStep, std::int64_t n, SplitMix64& rng) {
     bool ditherFits = true;
     for (Axis& ax : axes) {
-        std::int8_t feasible[6];
+        std::int8_t feasible[kWaveMethodCount];
         int count = 0;
-        for (std::int8_t m = 0; m < 6; ++m)
+        for (std::int8_t m = 0; m < kWaveMethodCount; ++m)
             if (!repeatsFor(ax.side, periodsPerRepeat(m), periodsPerRepeat(m), n).empty()) feasible[count++] = m;
         ax.live = count > 0;
-        ax.method = ax.live ? feasible[rng.below(count)] : static_cast<std::int8_t>(rng.below(6));
+        ax.method = ax.live ? feasible[rng.below(count)] : static_cast<std::int8_t>(rng.below(kWaveMethodCount));
         const std::int32_t periods = periodsPerRepeat(ax.method);
         ditherFits = ditherFits && ax.live &&
                      !repeatsFor(ax.side, std::max(periods, ditherStep), periods, n).empty();
     }
-    const bool useDither = ditherFits && rng.chance(35);
+    return ditherFits;
+}
+
+// Picks each axis's repeat length, a multiple of step, and its period.
+void chooseRepeats(Axis (&axes)[2], std::int32_t step, std::int64_t n, SplitMix64& rng) {
     for (Axis& ax : axes) {
         const std::int32_t periods = periodsPerRepeat(ax.method);
         if (ax.live) {
-            const std::vector<Repeat> repeats =
-                repeatsFor(ax.side, std::max(periods, useDither ? ditherStep : 1), periods, n);
+            const std::vector<Repeat> repeats = repeatsFor(ax.side, std::max(periods, step), periods, n);
             // Mostly few repeats: large shapes make the calmer wallpapers.
             const std::int32_t pool = std::min<std::int32_t>(static_cast<std::int32_t>(repeats.size()),
                                                              rng.range(2, 10));
@@ -235,6 +177,10 @@ PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
         }
         ax.period = std::max(ax.length / periods, 1);
     }
+}
+
+// The methods, periods and origin of the tile, and the hue.
+void placeTile(PatternSettings& s, const Axis (&axes)[2], SplitMix64& rng) {
     s.pat_x = axes[0].method;
     s.pat_y = axes[1].method;
     // The periods come out of the percentage and the offset together.
@@ -247,67 +193,102 @@ PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
     s.basex = rng.range(-axes[0].side, isProportional(s.pat_x) ? 0 : axes[0].side);
     s.basey = rng.range(-axes[1].side, isProportional(s.pat_y) ? 0 : axes[1].side);
     s.hue = rng.chance(40) ? rng.range(1, 1529) * (rng.chance(25) ? -1 : 1) : 0;
+}
 
-    // One channel carries enough of the picture that it is never flat.
-    const int lead = rng.below(3);
-    double budget[2] = {static_cast<double>(rng.range(24, 40)), static_cast<double>(rng.range(24, 40))};
-    double weight[3], weightSum = 0;
+// How each direction's noise budget is shared among the channels: one lead
+// channel carries enough of the picture that it is never flat.
+struct NoiseShares {
+    int lead = 0;
+    double budget[2] = {0, 0};
+    double weight[3] = {0, 0, 0}, weightSum = 0;
+    // The lead takes the larger part of the budget, the others share the rest.
+    double of(int c, int a) const { return c == lead ? budget[a] * 0.6 : budget[a] * 0.4 * weight[c] / weightSum; }
+};
+
+// Each channel's edge mode, output range, posterise and dither steps; the
+// dither is paid for out of the budget.
+NoiseShares drawColourSteps(PatternSettings& s, bool useDither, SplitMix64& rng) {
+    NoiseShares shares;
+    shares.lead = rng.below(3);
+    shares.budget[0] = rng.range(24, 40);
+    shares.budget[1] = rng.range(24, 40);
     for (int c = 0; c < 3; ++c) {
-        const Channel& ch = kChannels[c];
-        s.*ch.mode = static_cast<std::int8_t>(rng.below(4));
-        if (c == lead) {
+        const ChannelFields& ch = kChannelFields[c];
+        s.*ch.mode = static_cast<std::int8_t>(rng.below(kEdgeModeCount));
+        if (c == shares.lead) {
             s.*ch.min = rng.chance(30) ? rng.range(0, 63) : 0;
             s.*ch.max = rng.chance(30) ? rng.range(192, 255) : 255;
-            s.*ch.dg = rng.chance(20) ? rng.range(2, 16) * rng.sign() : 0;
+            s.*ch.posterize = rng.chance(20) ? rng.range(2, 16) * rng.sign() : 0;
         } else {
             s.*ch.min = rng.chance(30) ? rng.range(0, 120) : 0;
             s.*ch.max = rng.chance(30) ? rng.range(std::max(s.*ch.min, 135), 255) : 255;
-            s.*ch.dg = rng.chance(20) ? rng.range(2, 48) * rng.sign() : 0;
+            s.*ch.posterize = rng.chance(20) ? rng.range(2, 48) * rng.sign() : 0;
         }
         const double rangeFactor = (s.*ch.max - s.*ch.min) / 255.0;
-        if (useDither && (c == lead || rng.chance(50))) {
-            s.*ch.dth = rng.range(2, 10) * rng.sign();
-            for (double& b : budget) b -= std::abs(s.*ch.dth) * 0.5 * rangeFactor;
+        if (useDither && (c == shares.lead || rng.chance(50))) {
+            s.*ch.dither = rng.range(2, 10) * rng.sign();
+            for (double& b : shares.budget) b -= std::abs(s.*ch.dither) * 0.5 * rangeFactor;
         }
-        weight[c] = c == lead ? 0 : rng.range(1, 3);
-        weightSum += weight[c];
+        shares.weight[c] = c == shares.lead ? 0 : rng.range(1, 3);
+        shares.weightSum += shares.weight[c];
     }
-    // The lead takes the larger part of the budget, the others share the rest.
-    auto share = [&](int c, int a) { return c == lead ? budget[a] * 0.6 : budget[a] * 0.4 * weight[c] / weightSum; };
-    for (int c = 0; c < 3; ++c) {
-        const Channel& ch = kChannels[c];
-        const double rangeFactor = std::max((s.*ch.max - s.*ch.min) / 255.0, 1e-3);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            std::int32_t amps[2];
-            for (int a = 0; a < 2; ++a) {
-                const bool quiet = c != lead && rng.chance(25);
-                amps[a] = quiet ? 0
-                                : pickAmplitude(rng, axes[a], s.*ch.mode, rangeFactor, share(c, a), c == lead, n);
-            }
-            s.*ch.vx = amps[0];
-            s.*ch.vy = amps[1];
-            // Loop's wraps cost too much on small tiles and Limit cannot
-            // close a ramp; the turns fold the same waves without either.
-            if (c != lead || amps[0] != 0 || amps[1] != 0) break;
-            s.*ch.mode = static_cast<std::int8_t>(rng.range(EdgeTurnFast, EdgeTurnSlow));
+    return shares;
+}
+
+// Channel c's waves within its shares of the budget, and a base amount that
+// suits its edge mode.
+void drawWaves(PatternSettings& s, int c, const Axis (&axes)[2], const NoiseShares& shares, std::int64_t n,
+               SplitMix64& rng) {
+    const ChannelFields& ch = kChannelFields[c];
+    const bool lead = c == shares.lead;
+    const double rangeFactor = std::max((s.*ch.max - s.*ch.min) / 255.0, 1e-3);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::int32_t amps[2];
+        for (int a = 0; a < 2; ++a) {
+            const bool quiet = !lead && rng.chance(25);
+            amps[a] = quiet ? 0 : pickAmplitude(rng, axes[a], s.*ch.mode, rangeFactor, shares.of(c, a), lead, n);
         }
-        if (effectiveMode(s.*ch.mode) == EdgeLimit) {
-            // Centre the clamped waves on the middle of the range.
-            std::int32_t centre = 0;
-            for (int a = 0; a < 2; ++a)
-                if (periodsPerRepeat(axes[a].method) == 2) centre += (a == 0 ? s.*ch.vx : s.*ch.vy) / 2;
-            s.*ch.base = 128 - centre + rng.range(-64, 64);
-        } else {
-            s.*ch.base = rng.range(-2048, 2047);
-        }
+        s.*ch.vx = amps[0];
+        s.*ch.vy = amps[1];
+        // Loop's wraps cost too much on small tiles and Limit cannot
+        // close a ramp; the turns fold the same waves without either.
+        if (!lead || amps[0] != 0 || amps[1] != 0) break;
+        s.*ch.mode = static_cast<std::int8_t>(rng.range(EdgeTurnFast, EdgeTurnSlow));
     }
+    if (effectiveMode(s.*ch.mode) == EdgeLimit) {
+        // Centre the clamped waves on the middle of the range.
+        std::int32_t centre = 0;
+        for (int a = 0; a < 2; ++a)
+            if (periodsPerRepeat(axes[a].method) == 2) centre += (a == 0 ? s.*ch.vx : s.*ch.vy) / 2;
+        s.*ch.base = 128 - centre + rng.range(-64, 64);
+    } else {
+        s.*ch.base = rng.range(-2048, 2047);
+    }
+}
+
+PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
+    PatternSettings s;
+    s.bmpw = keep.bmpw;
+    s.bmph = keep.bmph;
+    s.accuracy = keep.accuracy;
+    const std::int64_t n = std::max<std::int32_t>(keep.accuracy, 1);
+    // The dither matrix repeats every 16 supersamples, every 16 / gcd pixels.
+    const std::int32_t ditherStep = 16 / gcd(16, static_cast<std::int32_t>(n % 16 == 0 ? 16 : n % 16));
+    Axis axes[2];
+    axes[0].side = std::max<std::int32_t>(s.bmpw, 1);
+    axes[1].side = std::max<std::int32_t>(s.bmph, 1);
+    const bool useDither = chooseMethods(axes, ditherStep, n, rng) && rng.chance(35);
+    chooseRepeats(axes, useDither ? ditherStep : 1, n, rng);
+    placeTile(s, axes, rng);
+    const NoiseShares shares = drawColourSteps(s, useDither, rng);
+    for (int c = 0; c < 3; ++c) drawWaves(s, c, axes, shares, n, rng);
     return s;
 }
 
 }  // namespace
 
 PatternSettings randomSettings(const PatternSettings& keep, std::uint64_t seed) {
-    Rng rng(seed);
+    SplitMix64 rng(seed);
     PatternSettings s;
     // Rarely the waves, posterised or clamped, leave too few colours; the
     // next draw from the same seed's stream does better.
@@ -329,10 +310,10 @@ double noiseEstimate(const PatternSettings& s) {
         const std::int64_t period = std::max<std::int32_t>(a == 0 ? s.periodX() : s.periodY(), 1);
         const std::int32_t length = static_cast<std::int32_t>(std::min<std::int64_t>(period * periodsPerRepeat(method), kMaxImageSide));
         double sum = 0;
-        for (const Channel& ch : kChannels) {
+        for (const ChannelFields& ch : kChannelFields) {
             const double rangeFactor = std::max(s.*ch.max - s.*ch.min, 0) / 255.0;
             const std::int32_t amp = a == 0 ? s.*ch.vx : s.*ch.vy;
-            const double dither = std::abs(s.*ch.dth) > 1 ? std::abs(static_cast<double>(s.*ch.dth)) * 0.5 : 0;
+            const double dither = std::abs(s.*ch.dither) > 1 ? std::abs(static_cast<double>(s.*ch.dither)) * 0.5 : 0;
             sum += (waveCost(method, amp, s.*ch.mode, length) + dither) * rangeFactor;
         }
         worst = std::max(worst, sum);
@@ -340,28 +321,29 @@ double noiseEstimate(const PatternSettings& s) {
     return worst;
 }
 
-bool hasProportionalPart(const PatternSettings& s, const Channel& ch) {
+bool hasProportionalPart(const PatternSettings& s, const ChannelFields& ch) {
     return (isProportional(s.pat_x) && s.*ch.vx != 0) || (isProportional(s.pat_y) && s.*ch.vy != 0);
 }
 
-bool axisLive(const PatternSettings& s, std::int32_t PS::* Channel::*amp) {
-    for (const Channel& ch : kChannels)
+bool axisLive(const PatternSettings& s, std::int32_t PS::* ChannelFields::*amp) {
+    for (const ChannelFields& ch : kChannelFields)
         if (s.*(ch.*amp) != 0) return true;
     return false;
 }
 
-// One change of one field that keeps a repeating tile repeating: colour
-// mappings applied sample by sample, waves rescaled or swapped for another of
-// the same repeat, and shifts of a whole repeating pattern. Returns the
-// changed field's address, or nullptr when the drawn change does not apply.
-const void* changeOne(Rng& rng, PatternSettings& s) {
-    const Channel& ch = kChannels[rng.below(3)];
-    auto setIfNew = [](std::int32_t& field, std::int64_t value) -> const void* {
-        if (value == field || !fitsDialog(value)) return nullptr;
-        field = static_cast<std::int32_t>(value);
-        return &field;
-    };
-    switch (rng.below(11)) {
+// The field set to value, unless that changes nothing or would not fit the
+// dialog; returns the field's address, or nullptr when it is left alone.
+const void* setIfNew(std::int32_t& field, std::int64_t value) {
+    if (value == field || !fitsFieldText(value)) return nullptr;
+    field = static_cast<std::int32_t>(value);
+    return &field;
+}
+
+// Colour mappings applied sample by sample, which keep any tile a tile: the
+// hue (kind 0), the output range (1, 2), the posterise (3) and the dither
+// step (4).
+const void* changeColourMapping(SplitMix64& rng, PatternSettings& s, const ChannelFields& ch, std::int32_t kind) {
+    switch (kind) {
         case 0: {
             const std::int64_t h = (static_cast<std::int64_t>(s.hue) % 1530 + 1530) % 1530;
             return setIfNew(s.hue, (h + rng.range(200, 1330)) % 1530);
@@ -373,71 +355,93 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
             if (s.*ch.min < 0 || s.*ch.min > s.*ch.max || s.*ch.max > 255) return nullptr;
             return setIfNew(s.*ch.max, rng.range(std::min(255, s.*ch.min + 48), 255));
         case 3: {
-            const bool on = std::abs(static_cast<std::int64_t>(s.*ch.dg)) > 1;
-            return setIfNew(s.*ch.dg, on && rng.chance(40) ? 0 : rng.range(2, 48) * rng.sign());
+            const bool on = std::abs(static_cast<std::int64_t>(s.*ch.posterize)) > 1;
+            return setIfNew(s.*ch.posterize, on && rng.chance(40) ? 0 : rng.range(2, 48) * rng.sign());
         }
-        case 4:  // the dither matrix only where it already fits the tile
-            if (std::abs(static_cast<std::int64_t>(s.*ch.dth)) <= 1) return nullptr;
-            return setIfNew(s.*ch.dth, rng.chance(40) ? 0 : rng.range(2, 12) * rng.sign());
-        case 5:
-            // A clamped ramp's look depends on where it is clamped.
-            if (effectiveMode(s.*ch.mode) == EdgeLimit && hasProportionalPart(s, ch)) return nullptr;
-            return setIfNew(s.*ch.base, static_cast<std::int64_t>(s.*ch.base) + rng.range(32, 224) * rng.sign());
-        case 6: {
-            // Modes fold with different cycles, which a closing ramp depends on.
-            if (hasProportionalPart(s, ch)) return nullptr;
-            const std::int8_t mode = static_cast<std::int8_t>(rng.below(4));
-            if (mode == effectiveMode(s.*ch.mode)) return nullptr;
-            s.*ch.mode = mode;
-            return &(s.*ch.mode);
-        }
-        case 7:
-        case 8: {
-            const bool x = rng.chance(50);
-            std::int32_t& amp = x ? s.*ch.vx : s.*ch.vy;
-            const std::int8_t method = x ? s.pat_x : s.pat_y;
-            // A ramp closes only with its amount; turned round it closes too.
-            if (isProportional(method)) return amp == 0 ? nullptr : setIfNew(amp, -static_cast<std::int64_t>(amp));
-            // A new wave only joins waves that already tile.
-            if (!axisLive(s, x ? &Channel::vx : &Channel::vy)) return nullptr;
-            std::int64_t value = amp == 0 ? rng.range(32, 255) * rng.sign()
-                                 : rng.chance(30) ? -static_cast<std::int64_t>(amp)
-                                                  : static_cast<std::int64_t>(amp) * rng.range(50, 150) / 100;
-            if (method == WaveTriangle || method == WaveTriangleHalf) {
-                const std::int64_t period = std::max<std::int64_t>(x ? s.periodX() : s.periodY(), 1);
-                const std::int64_t bound = kInt32Max / (period * std::max<std::int32_t>(s.accuracy, 1));
-                value = std::max(-bound, std::min(bound, value));
-            }
-            return setIfNew(amp, value);
-        }
-        case 9: {
-            const bool x = rng.chance(50);
-            std::int8_t& method = x ? s.pat_x : s.pat_y;
-            if (isProportional(method) || !axisLive(s, x ? &Channel::vx : &Channel::vy)) return nullptr;
-            if (method == WaveTriangle || method == WaveSine)
-                method = method == WaveTriangle ? WaveSine : WaveTriangle;
-            else if (method == WaveSineHalf)
-                method = rng.chance(50) ? WaveTriangleHalf : WaveSineAbsolute;
-            else
-                method = WaveSineHalf;
-            return &method;
-        }
-        default: {
-            // Shifting a ramp would move positions below 0, where it no longer closes.
-            const bool x = rng.chance(50);
-            if (isProportional(x ? s.pat_x : s.pat_y) || !axisLive(s, x ? &Channel::vx : &Channel::vy))
-                return nullptr;
-            std::int32_t& base = x ? s.basex : s.basey;
-            const std::int32_t side = x ? s.bmpw : s.bmph;
-            return setIfNew(base, static_cast<std::int64_t>(base) + rng.range(1, std::max(1, side / 4)) * rng.sign());
-        }
+        default:  // the dither matrix only where it already fits the tile
+            if (std::abs(static_cast<std::int64_t>(s.*ch.dither)) <= 1) return nullptr;
+            return setIfNew(s.*ch.dither, rng.chance(40) ? 0 : rng.range(2, 12) * rng.sign());
     }
+}
+
+// What the edge folding sees: the base amount, or the edge mode itself.
+const void* changeFolding(SplitMix64& rng, PatternSettings& s, const ChannelFields& ch, bool mode) {
+    if (!mode) {
+        // A clamped ramp's look depends on where it is clamped.
+        if (effectiveMode(s.*ch.mode) == EdgeLimit && hasProportionalPart(s, ch)) return nullptr;
+        return setIfNew(s.*ch.base, static_cast<std::int64_t>(s.*ch.base) + rng.range(32, 224) * rng.sign());
+    }
+    // Modes fold with different cycles, which a closing ramp depends on.
+    if (hasProportionalPart(s, ch)) return nullptr;
+    const std::int8_t next = static_cast<std::int8_t>(rng.below(kEdgeModeCount));
+    if (next == effectiveMode(s.*ch.mode)) return nullptr;
+    s.*ch.mode = next;
+    return &(s.*ch.mode);
+}
+
+// A wave of one channel rescaled, turned round, or started where the other
+// channels' waves already tile.
+const void* changeAmplitude(SplitMix64& rng, PatternSettings& s, const ChannelFields& ch) {
+    const bool x = rng.chance(50);
+    std::int32_t& amp = x ? s.*ch.vx : s.*ch.vy;
+    const std::int8_t method = x ? s.pat_x : s.pat_y;
+    // A ramp closes only with its amount; turned round it closes too.
+    if (isProportional(method)) return amp == 0 ? nullptr : setIfNew(amp, -static_cast<std::int64_t>(amp));
+    // A new wave only joins waves that already tile.
+    if (!axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
+    std::int64_t value = amp == 0 ? rng.range(32, 255) * rng.sign()
+                         : rng.chance(30) ? -static_cast<std::int64_t>(amp)
+                                          : static_cast<std::int64_t>(amp) * rng.range(50, 150) / 100;
+    if (method == WaveTriangle || method == WaveTriangleHalf) {
+        const std::int64_t period = std::max<std::int64_t>(x ? s.periodX() : s.periodY(), 1);
+        const std::int64_t bound = kInt32Max / (period * std::max<std::int32_t>(s.accuracy, 1));
+        value = std::max(-bound, std::min(bound, value));
+    }
+    return setIfNew(amp, value);
+}
+
+// One direction's waves swapped for another method of the same repeat.
+const void* changeMethod(SplitMix64& rng, PatternSettings& s) {
+    const bool x = rng.chance(50);
+    std::int8_t& method = x ? s.pat_x : s.pat_y;
+    if (isProportional(method) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy)) return nullptr;
+    if (method == WaveTriangle || method == WaveSine)
+        method = method == WaveTriangle ? WaveSine : WaveTriangle;
+    else if (method == WaveSineHalf)
+        method = rng.chance(50) ? WaveTriangleHalf : WaveSineAbsolute;
+    else
+        method = WaveSineHalf;
+    return &method;
+}
+
+// The whole repeating pattern shifted along one direction.
+const void* shiftPattern(SplitMix64& rng, PatternSettings& s) {
+    // Shifting a ramp would move positions below 0, where it no longer closes.
+    const bool x = rng.chance(50);
+    if (isProportional(x ? s.pat_x : s.pat_y) || !axisLive(s, x ? &ChannelFields::vx : &ChannelFields::vy))
+        return nullptr;
+    std::int32_t& base = x ? s.basex : s.basey;
+    const std::int32_t side = x ? s.bmpw : s.bmph;
+    return setIfNew(base, static_cast<std::int64_t>(base) + rng.range(1, std::max(1, side / 4)) * rng.sign());
+}
+
+// One change of one field that keeps a repeating tile repeating: colour
+// mappings applied sample by sample, waves rescaled or swapped for another of
+// the same repeat, and shifts of a whole repeating pattern. Returns the
+// changed field's address, or nullptr when the drawn change does not apply.
+const void* changeOne(SplitMix64& rng, PatternSettings& s) {
+    const ChannelFields& ch = kChannelFields[rng.below(3)];
+    const std::int32_t kind = rng.below(11);
+    if (kind <= 4) return changeColourMapping(rng, s, ch, kind);
+    if (kind <= 6) return changeFolding(rng, s, ch, kind == 6);
+    if (kind <= 8) return changeAmplitude(rng, s, ch);
+    return kind == 9 ? changeMethod(rng, s) : shiftPattern(rng, s);
 }
 
 }  // namespace
 
 PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t seed) {
-    Rng rng(seed);
+    SplitMix64 rng(seed);
     const std::vector<std::uint32_t> before = samplePixels(current);
     PatternSettings best = current;
     std::size_t bestShown = 0;

@@ -33,10 +33,6 @@ inline std::int32_t abs(std::int32_t a) { return a < 0 ? neg(a) : a; }
 inline std::int32_t div(std::int32_t a, std::int32_t b) {
     return b == -1 ? neg(a) : a / b;
 }
-// Remainder with the sign of the dividend; x % -1 is 0.
-inline std::int32_t rem(std::int32_t a, std::int32_t b) {
-    return b == -1 ? 0 : a % b;
-}
 // "mod m, made non-negative" for m > 0.
 inline std::int32_t modPos(std::int32_t a, std::int32_t m) {
     std::int32_t r = a % m;

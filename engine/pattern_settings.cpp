@@ -4,24 +4,32 @@
 
 #include "int32_math.h"
 
-void PatternSettings::setDefaults() { *this = PatternSettings(); }
+using PS = PatternSettings;
+
+const ChannelFields kChannelFields[3] = {
+    {&PS::base_r, &PS::vx_r, &PS::vy_r, &PS::mode_r, &PS::dg_r, &PS::dth_r, &PS::max_r, &PS::min_r},
+    {&PS::base_g, &PS::vx_g, &PS::vy_g, &PS::mode_g, &PS::dg_g, &PS::dth_g, &PS::max_g, &PS::min_g},
+    {&PS::base_b, &PS::vx_b, &PS::vy_b, &PS::mode_b, &PS::dg_b, &PS::dth_b, &PS::max_b, &PS::min_b},
+};
+
+ChannelParams channelOf(const PatternSettings& s, int c) {
+    const ChannelFields& f = kChannelFields[c];
+    return {s.*f.base, s.*f.vx, s.*f.vy, s.*f.mode, s.*f.posterize, s.*f.dither, s.*f.max, s.*f.min};
+}
 
 void PatternSettings::validate() {
     if (bmpw <= 0 || bmpw > kMaxImageSide) bmpw = 128;
     if (bmph <= 0 || bmph > kMaxImageSide) bmph = 128;
 
-    std::int32_t* mins[3] = {&min_r, &min_g, &min_b};
-    std::int32_t* maxs[3] = {&max_r, &max_g, &max_b};
-    // The order matters: a too-large minimum is capped before the maximum is
-    // raised to it, and only then is the maximum capped.
-    for (auto* m : mins)
-        if (*m < 0) *m = 0;
-    for (auto* m : mins)
-        if (*m >= 256) *m = 255;
-    for (int c = 0; c < 3; ++c)
-        if (*maxs[c] < *mins[c]) *maxs[c] = *mins[c];
-    for (auto* m : maxs)
-        if (*m >= 256) *m = 255;
+    for (const ChannelFields& f : kChannelFields) {
+        std::int32_t &min = this->*f.min, &max = this->*f.max;
+        // The order matters: a too-large minimum is capped before the maximum
+        // is raised to it, and only then is the maximum capped.
+        if (min < 0) min = 0;
+        if (min >= 256) min = 255;
+        if (max < min) max = min;
+        if (max >= 256) max = 255;
+    }
 
     if (accuracy <= 0) accuracy = 1;
 }

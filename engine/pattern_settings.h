@@ -11,6 +11,7 @@ enum EdgeMode : std::int8_t {
     EdgeTurnFast = 2,
     EdgeTurnSlow = 3,
 };
+constexpr int kEdgeModeCount = 4;
 
 enum WaveMethod : std::int8_t {
     WaveProportional = 0,
@@ -20,8 +21,18 @@ enum WaveMethod : std::int8_t {
     WaveSineHalf = 4,
     WaveSineAbsolute = 5,
 };
+constexpr int kWaveMethodCount = 6;
 
 constexpr std::int32_t kMaxImageSide = 2048;
+
+// The colour-scheme dialog shows every value in a box of this many
+// characters, a minus sign included.
+constexpr int kFieldTextLength = 9;
+constexpr bool fitsFieldText(std::int64_t v) {
+    std::int64_t limit = 1;
+    for (int digit = 0; digit < kFieldTextLength - 1; ++digit) limit *= 10;
+    return v > -limit && v < limit * 10;
+}
 
 struct PatternSettings {
     std::int32_t base_r = 0, base_g = 0, base_b = -1;
@@ -45,7 +56,6 @@ struct PatternSettings {
     std::int32_t hue = 0;
     std::int32_t accuracy = 1;
 
-    void setDefaults();
     // Repairs the size, the output ranges and the sample factor in place;
     // every other field is accepted as it is.
     void validate();
@@ -55,6 +65,27 @@ struct PatternSettings {
     bool operator==(const PatternSettings& o) const;
     bool operator!=(const PatternSettings& o) const { return !(*this == o); }
 };
+
+// One colour channel's part of a PatternSettings (c = 0 red, 1 green, 2 blue).
+struct ChannelParams {
+    std::int32_t base, vx, vy;
+    std::int8_t mode;
+    std::int32_t posterize, dither, max, min;
+};
+ChannelParams channelOf(const PatternSettings& s, int c);
+
+// Where channel c's fields are, for code that changes them.
+struct ChannelFields {
+    std::int32_t PatternSettings::*base;
+    std::int32_t PatternSettings::*vx;
+    std::int32_t PatternSettings::*vy;
+    std::int8_t PatternSettings::*mode;
+    std::int32_t PatternSettings::*posterize;
+    std::int32_t PatternSettings::*dither;
+    std::int32_t PatternSettings::*max;
+    std::int32_t PatternSettings::*min;
+};
+extern const ChannelFields kChannelFields[3];
 
 // The 36 parameter keys in the order settings files list them. Each names a
 // field that is either a 32-bit integer or a signed byte.

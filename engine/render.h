@@ -9,21 +9,6 @@
 #include "pattern_settings.h"
 #include "pixel.h"  // packPixel, swapRedBlue
 
-// The samples per pixel side a render takes: s.accuracy, lowered where a
-// period scaled by it would pass kMaxScaledPeriod to the largest factor that
-// keeps both scaled periods within it (at least 1). Every renderer draws with
-// this factor, so that settings beyond the bound give one image everywhere.
-std::int32_t renderedAccuracy(const PatternSettings& s);
-
-// The plain per-pixel definition: three evaluateChannel calls and one hue
-// rotation per pixel, at renderedAccuracy(s). Slow; the executable
-// definition of the image.
-void renderReference(const PatternSettings& s, std::uint32_t* pixels);
-// Pixels x0..x1-1 of row y of renderReference; `row` is that row's start.
-// A raised cancel flag leaves them partly computed.
-void renderReferencePixels(const PatternSettings& s, std::uint32_t* row, std::int32_t y, std::int32_t x0,
-                           std::int32_t x1, const std::atomic<bool>* cancel = nullptr);
-
 struct RenderOptions {
     int threads = 0;                         // 0: every hardware thread
     std::atomic<int>* rowsDone = nullptr;    // advanced as rows complete
@@ -33,10 +18,10 @@ struct RenderOptions {
     const std::atomic<bool>* cancel = nullptr;
 };
 
-// Fills pixels (s.bmpw x s.bmph entries) with the image of s; the same pixels
-// as renderReference, for any thread count. Returns false when opt.cancel
-// stopped it, true when every row is complete. Throws std::bad_alloc (and
-// nothing else) when memory runs out while rows render; the pixels are then
-// partly rendered.
+// Fills pixels (s.bmpw x s.bmph entries) with the image of s; the same
+// pixels as renderReference (reference.h), for any thread count. Returns
+// false when opt.cancel stopped it, true when every row is complete. Throws
+// std::bad_alloc (and nothing else) when memory runs out while rows render;
+// the pixels are then partly rendered.
 bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt = {});

@@ -21,10 +21,11 @@
 #include "fast_common.h"
 #include "hue.h"
 #include "int32_math.h"
+#include "reference.h"
 #include "render.h"
 #include "render_fast.h"
-#include "workers.h"
 #include "supersample.h"
+#include "workers.h"
 
 namespace {
 
@@ -50,20 +51,20 @@ struct ChannelPlan {
     bool lowInByteRange = true;  // every `low` within 0..255
 };
 
-void buildTables(ChannelPlan& t, std::int32_t base, std::int32_t vx, std::int32_t vy, std::int8_t mode,
-                 std::int32_t posterizeStep, std::int32_t ditherStep, std::int32_t max, std::int32_t min) {
-    t.fold = fast::foldOf(mode);
-    t.dither = fast::stepActive(ditherStep);
-    t.matrix = ditherStep < 0 ? 1 : 0;
-    t.base = base;
-    t.vx = vx;
-    t.vy = vy;
+void buildTables(ChannelPlan& t, const ChannelParams& ch) {
+    t.fold = fast::foldOf(ch.mode);
+    t.dither = fast::stepActive(ch.dither);
+    t.matrix = ch.dither < 0 ? 1 : 0;
+    t.base = ch.base;
+    t.vx = ch.vx;
+    t.vy = ch.vy;
     // Slots a fold never produces are filled too (harmlessly) so that the
     // tables need no per-mode size.
     for (std::int32_t slot = 0; slot < kSlots; ++slot) {
-        const SampleContribution c = sampleContribution(foldEdge(slot, mode), posterizeStep, ditherStep, max, min);
-        t.low[slot] = i32::add(min, c.low);
-        t.high[slot] = i32::add(min, c.high);
+        const fast::SampleContribution c =
+            fast::sampleContribution(foldEdge(slot, ch.mode), ch.posterize, ch.dither, ch.max, ch.min);
+        t.low[slot] = i32::add(ch.min, c.low);
+        t.high[slot] = i32::add(ch.min, c.high);
         t.threshold[slot] = c.threshold;
         if (static_cast<std::uint32_t>(t.low[slot]) > 255u) t.lowInByteRange = false;
     }
@@ -153,9 +154,7 @@ struct Scratch {
 };
 
 void buildSingleSamplePlan(Plan& p, const PatternSettings& s) {
-    buildTables(p.channel[0], s.base_r, s.vx_r, s.vy_r, s.mode_r, s.dg_r, s.dth_r, s.max_r, s.min_r);
-    buildTables(p.channel[1], s.base_g, s.vx_g, s.vy_g, s.mode_g, s.dg_g, s.dth_g, s.max_g, s.min_g);
-    buildTables(p.channel[2], s.base_b, s.vx_b, s.vy_b, s.mode_b, s.dg_b, s.dth_b, s.max_b, s.min_b);
+    for (int c = 0; c < 3; ++c) buildTables(p.channel[c], channelOf(s, c));
     p.packDirect = p.hue.isIdentity();
     p.fused = true;
     for (int c = 0; c < 3; ++c) {
@@ -302,36 +301,6 @@ bool renderRow(const Plan& p, Scratch& sc, std::int32_t y, std::uint32_t* row, c
     return true;
 }
 
-// Hands out items 0..count-1 one at a time to the workers. Stops handing out
-// once the cancel flag is up or an item reports it was cancelled, and returns
-// false then: false means some item was left undone, never that the flag
-// came up after the last one. An item that throws stops the others too; the
-// exception comes out here once they have stopped.
-template <class ItemFn>
-bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cancel, const ItemFn& item) {
-    std::atomic<std::int32_t> next{0};
-    std::atomic<bool> stopped{false};
-    runWorkers(threads, [&](int worker) {
-        for (;;) {
-            if (stopped.load(std::memory_order_relaxed)) return;
-            const std::int32_t k = next.fetch_add(1, std::memory_order_relaxed);
-            if (k >= count) return;
-            bool carryOn = false;
-            try {
-                carryOn = !(cancel && cancel->load(std::memory_order_relaxed)) && item(worker, k);
-            } catch (...) {
-                stopped.store(true, std::memory_order_relaxed);
-                throw;
-            }
-            if (!carryOn) {
-                stopped.store(true, std::memory_order_relaxed);
-                return;
-            }
-        }
-    });
-    return !stopped.load();
-}
-
 int threadCount(int requested, std::int32_t height) {
     return static_cast<int>(std::min<std::int64_t>(workerCount(requested), std::max<std::int32_t>(height, 1)));
 }
@@ -340,36 +309,6 @@ int threadCount(int requested, std::int32_t height) {
 void rowFinished(const RenderOptions& opt) {
     if (opt.rowsDone) opt.rowsDone->fetch_add(1, std::memory_order_relaxed);
 }
-
-}  // namespace
-
-SampleContribution sampleContribution(std::int32_t folded, std::int32_t posterizeStep, std::int32_t ditherStep,
-                                      std::int32_t max, std::int32_t min) {
-    const std::int32_t range = i32::sub(max, min);
-    auto mapped = [&](std::int32_t v) { return i32::mul(range, v) / 255; };
-    const std::int32_t p = posterize(folded, posterizeStep);
-    if (!fast::stepActive(ditherStep)) return {mapped(p), mapped(p), 0};
-    // dither() gives one value where the matrix value at the sample is below
-    // a threshold and another elsewhere. The matrix holds each of 0..255
-    // once, so the two values are those at matrix values 0 and 255, and the
-    // threshold (as far as it matters) is the first matrix value that gives
-    // the second one.
-    const fast::DitherMatrices& dm = fast::ditherMatrices();
-    const int matrix = ditherStep < 0 ? 1 : 0;
-    auto at = [&](int m) {
-        return dither(p, ditherStep, dm.column[matrix][m], dm.row[matrix][m]);
-    };
-    const std::int32_t high = at(0), low = at(255);
-    if (high == low) return {mapped(low), mapped(low), 0};
-    int below = 0, above = 255;  // at(below) is high, at(above) is low
-    while (above - below > 1) {
-        const int mid = (below + above) / 2;
-        (at(mid) == high ? below : above) = mid;
-    }
-    return {mapped(low), mapped(high), above};
-}
-
-namespace {
 
 bool renderTuned(const PatternSettings& settings, std::uint32_t* pixels, const RenderOptions& opt,
                  const RenderTuning& tuning) {
@@ -442,4 +381,14 @@ bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const Ren
         // Only a size beyond what a container can hold gets here.
         throw std::bad_alloc();
     }
+}
+
+bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
+    return renderImageTuned(s, pixels, opt, RenderTuning{});
+}
+
+std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph));
+    renderImage(s, pixels.data(), opt);
+    return pixels;
 }

@@ -1,4 +1,6 @@
-// Internals of the fast renderer, exposed for its tests and benchmarks.
+// The fast renderer behind renderImage, with the choices that change only
+// its speed: tests reach every path through them on small images, and
+// benchmarks compare them.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +16,3 @@ struct RenderTuning {
 };
 bool renderImageTuned(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt,
                       const RenderTuning& tuning);
-
-// What one sample contributes to its pixel, given its value after edge
-// folding (0..255): `high` where the dither matrix value at the sample is
-// below `threshold`, `low` elsewhere. Both include the range mapping but not
-// the channel minimum. Without dithering, threshold is 0 and high == low.
-struct SampleContribution {
-    std::int32_t low, high, threshold;
-};
-SampleContribution sampleContribution(std::int32_t folded, std::int32_t posterizeStep, std::int32_t ditherStep,
-                                      std::int32_t max, std::int32_t min);

@@ -39,7 +39,6 @@
 #include "channel.h"
 #include "fast_common.h"
 #include "int32_math.h"
-#include "render_fast.h"
 
 namespace fast {
 
@@ -241,6 +240,9 @@ struct Supersampler::Plan {
     std::size_t budget = 0;  // cache entries over all channels
     bool counting = false;   // column sizes must be counted before the cache is laid out
 
+    // Lays out the cache within `entries` entries over all channels, or
+    // leaves it for layOut once the columns are counted.
+    void planCache(std::size_t entries);
     // Allocates the cache for columns 0..cached-1 at the offsets given;
     // fewer columns if memory is short.
     void allocate(std::int32_t columns);
@@ -440,6 +442,72 @@ bool Supersampler::Plan::groupRows(Scratch& sc, std::int32_t Y0, CancelCheck& ca
     return true;
 }
 
+namespace {
+
+// A channel's fold, dither and waves.
+void planChannel(ChannelPlan& ch, const ChannelParams& params, std::uint64_t n) {
+    ch.fold = foldOf(params.mode);
+    ch.dither = stepActive(params.dither);
+    ch.phases = ch.dither ? 16 : 1;
+    ch.M = ch.fold == Fold::Limit ? 256 : edgeCycle(params.mode);
+    // Turn fast tables hold their 510 keys twice, so that a key moved by
+    // a wrap needs no reduction.
+    ch.strideBits = ch.fold == Fold::TurnSlow ? 9 : ch.fold == Fold::TurnFast ? 10 : 8;
+    ch.L = 2 * ch.M + 256;
+    ch.vx = params.vx;
+    ch.vy = params.vy;
+    ch.base = params.base;
+    ch.minShare = static_cast<std::uint64_t>(static_cast<std::int64_t>(params.min)) * n * n;
+}
+
+// The contribution of every slot, repeated over the L tabulated ones, and
+// what the extremes of the contributions ask of the sums: 64 bits, and the
+// way they are divided.
+void tabulateContributions(ChannelPlan& ch, const ChannelParams& params, std::int32_t n) {
+    static const std::uint8_t kNoDither[16][16] = {};
+    const std::size_t L = static_cast<std::size_t>(ch.L);
+    ch.low.resize(L);
+    ch.high.resize(L);
+    ch.threshold.resize(L);
+    std::int64_t largest = 0;
+    for (std::int32_t slot = 0; slot < ch.M; ++slot) {
+        const SampleContribution sc =
+            sampleContribution(foldEdge(slot, params.mode), params.posterize, params.dither, params.max, params.min);
+        for (std::size_t k = static_cast<std::size_t>(slot); k < L; k += static_cast<std::size_t>(ch.M)) {
+            ch.low[k] = sc.low;
+            ch.high[k] = sc.high;
+            ch.threshold[k] = sc.threshold;
+        }
+        for (std::int32_t v : {sc.low, sc.high})
+            largest = std::max<std::int64_t>(largest, v < 0 ? -static_cast<std::int64_t>(v) : v);
+    }
+    ch.matrix = ch.dither ? ditherMatrices().value[params.dither < 0 ? 1 : 0] : kNoDither;
+    std::int64_t smallest = 0;
+    for (std::int32_t v : ch.low) smallest = std::min<std::int64_t>(smallest, v);
+    for (std::int32_t v : ch.high) smallest = std::min<std::int64_t>(smallest, v);
+    // 32-bit sums where n x n contributions cannot leave the int32 range.
+    const std::uint64_t samples = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n);
+    ch.wide = samples > static_cast<std::uint64_t>(INT32_MAX) ||
+              samples * static_cast<std::uint64_t>(largest) > static_cast<std::uint64_t>(INT32_MAX);
+    ch.mean = MeanDivider(n, params.min, params.min >= 0 && smallest >= 0);
+}
+
+// The most cache entries a column of the channel can need, and room for
+// each column's length and wave range.
+void sizeColumns(ChannelPlan& ch, std::uint64_t n, bool longPixels, std::int32_t width) {
+    if (ch.fold == Fold::Limit)
+        ch.maxEntries = longPixels ? 0 : n;
+    else
+        ch.maxEntries = static_cast<std::size_t>(
+            std::min<std::uint64_t>(n, static_cast<std::uint64_t>(ch.phases) * ch.M) + n / kMaxCount + 1);
+    ch.length.assign(static_cast<std::size_t>(width), 0);
+    ch.umin.assign(static_cast<std::size_t>(width), 0);
+    ch.umax.assign(static_cast<std::size_t>(width), 0);
+    ch.entriesPerColumn = static_cast<double>(std::min<std::uint64_t>(n, ch.maxEntries));
+}
+
+}  // namespace
+
 Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tuning) : plan_(new Plan) {
     Plan& p = *plan_;
     p.s = &s;
@@ -453,79 +521,32 @@ Supersampler::Supersampler(const PatternSettings& s, const SupersampleTuning& tu
     p.chunk = std::min(p.n, std::max<std::int32_t>(1, tuning.chunkSamples));
     p.longPixels = p.n > p.chunk;
     const std::uint64_t n = static_cast<std::uint64_t>(p.n);
-    const DitherMatrices& dm = ditherMatrices();
-    static const std::uint8_t kNoDither[16][16] = {};
-
-    const std::int32_t bases[3] = {s.base_r, s.base_g, s.base_b};
-    const std::int32_t vxs[3] = {s.vx_r, s.vx_g, s.vx_b}, vys[3] = {s.vy_r, s.vy_g, s.vy_b};
-    const std::int8_t modes[3] = {s.mode_r, s.mode_g, s.mode_b};
-    const std::int32_t dgs[3] = {s.dg_r, s.dg_g, s.dg_b}, dths[3] = {s.dth_r, s.dth_g, s.dth_b};
-    const std::int32_t maxs[3] = {s.max_r, s.max_g, s.max_b}, mins[3] = {s.min_r, s.min_g, s.min_b};
-    std::size_t slots = 0;
     for (int c = 0; c < 3; ++c) {
+        const ChannelParams params = channelOf(s, c);
         ChannelPlan& ch = p.channel[c];
-        ch.fold = foldOf(modes[c]);
-        ch.dither = stepActive(dths[c]);
-        ch.phases = ch.dither ? 16 : 1;
-        ch.M = ch.fold == Fold::TurnSlow ? 512 : ch.fold == Fold::TurnFast ? 510 : 256;
-        // Turn fast tables hold their 510 keys twice, so that a key moved by
-        // a wrap needs no reduction.
-        ch.strideBits = ch.fold == Fold::TurnSlow ? 9 : ch.fold == Fold::TurnFast ? 10 : 8;
-        ch.L = 2 * ch.M + 256;
-        ch.vx = vxs[c];
-        ch.vy = vys[c];
-        ch.base = bases[c];
-        ch.minShare = static_cast<std::uint64_t>(static_cast<std::int64_t>(mins[c])) * n * n;
-
-        const std::size_t L = static_cast<std::size_t>(ch.L);
-        ch.low.resize(L);
-        ch.high.resize(L);
-        ch.threshold.resize(L);
-        std::int64_t largest = 0;
-        for (std::int32_t slot = 0; slot < ch.M; ++slot) {
-            const SampleContribution sc =
-                sampleContribution(foldEdge(slot, modes[c]), dgs[c], dths[c], maxs[c], mins[c]);
-            for (std::size_t k = static_cast<std::size_t>(slot); k < L; k += static_cast<std::size_t>(ch.M)) {
-                ch.low[k] = sc.low;
-                ch.high[k] = sc.high;
-                ch.threshold[k] = sc.threshold;
-            }
-            for (std::int32_t v : {sc.low, sc.high})
-                largest = std::max<std::int64_t>(largest, v < 0 ? -static_cast<std::int64_t>(v) : v);
-        }
-        ch.matrix = ch.dither ? dm.value[dths[c] < 0 ? 1 : 0] : kNoDither;
-        std::int64_t smallest = 0;
-        for (std::int32_t v : ch.low) smallest = std::min<std::int64_t>(smallest, v);
-        for (std::int32_t v : ch.high) smallest = std::min<std::int64_t>(smallest, v);
-        // 32-bit sums where n x n contributions cannot leave the int32 range.
-        ch.wide = n * n > static_cast<std::uint64_t>(INT32_MAX) ||
-                  n * n * static_cast<std::uint64_t>(largest) > static_cast<std::uint64_t>(INT32_MAX);
-        ch.mean = MeanDivider(p.n, mins[c], mins[c] >= 0 && smallest >= 0);
-        if (ch.fold == Fold::Limit)
-            ch.maxEntries = p.longPixels ? 0 : n;
-        else
-            ch.maxEntries = static_cast<std::size_t>(
-                std::min<std::uint64_t>(n, static_cast<std::uint64_t>(ch.phases) * ch.M) + n / kMaxCount + 1);
-        slots += ch.maxEntries;
-        ch.length.assign(static_cast<std::size_t>(p.width), 0);
-        ch.umin.assign(static_cast<std::size_t>(p.width), 0);
-        ch.umax.assign(static_cast<std::size_t>(p.width), 0);
-        ch.entriesPerColumn = static_cast<double>(std::min<std::uint64_t>(n, ch.maxEntries));
+        planChannel(ch, params, n);
+        tabulateContributions(ch, params, p.n);
+        sizeColumns(ch, n, p.longPixels, p.width);
     }
+    p.planCache(tuning.cacheEntries);
+}
 
+void Supersampler::Plan::planCache(std::size_t entries) {
+    std::size_t slots = 0;
+    for (const ChannelPlan& ch : channel) slots += ch.maxEntries;
     // Every column at its largest size if the budget holds that; otherwise
     // the columns' sizes are counted first (smooth waves need far fewer
     // entries than the largest size), and as many columns as their sizes
     // allow are cached.
-    p.budget = tuning.cacheEntries;
-    if (static_cast<std::size_t>(p.width) * slots <= p.budget) {
-        for (ChannelPlan& ch : p.channel) {
-            ch.offset.resize(static_cast<std::size_t>(p.width) + 1);
-            for (std::size_t x = 0; x <= static_cast<std::size_t>(p.width); ++x) ch.offset[x] = x * ch.maxEntries;
+    budget = entries;
+    if (static_cast<std::size_t>(width) * slots <= budget) {
+        for (ChannelPlan& ch : channel) {
+            ch.offset.resize(static_cast<std::size_t>(width) + 1);
+            for (std::size_t x = 0; x <= static_cast<std::size_t>(width); ++x) ch.offset[x] = x * ch.maxEntries;
         }
-        p.allocate(p.width);
+        allocate(width);
     } else {
-        p.counting = true;
+        counting = true;
     }
 }
 
@@ -921,9 +942,12 @@ inline Acc pixelSum(const Supersampler::Plan& p, int c, RowChannel& r, const Col
         const std::int64_t amax = static_cast<std::int64_t>(col.umax) + r.wbmax;
         const bool noWrap = amin >= INT32_MIN && amax <= INT32_MAX;
         if constexpr (F == Fold::TurnFast) {
-            // Sums that all wrap by -2^32 (or +2^32) move the key by
-            // -2^32 mod 510 = 254 (or 256).
-            const std::uint32_t shift = noWrap ? 0u : amin > INT32_MAX ? 254u : amax < INT32_MIN ? 256u : 1u;
+            // Sums that all wrap by -2^32 (or +2^32) move the key by -2^32
+            // (or 2^32) mod the cycle: 254 (or 256).
+            constexpr std::uint32_t kWrapUp =
+                static_cast<std::uint32_t>((std::uint64_t{1} << 32) % edgeCycle(EdgeTurnFast));
+            constexpr std::uint32_t kWrapDown = edgeCycle(EdgeTurnFast) - kWrapUp;
+            const std::uint32_t shift = noWrap ? 0u : amin > INT32_MAX ? kWrapDown : amax < INT32_MIN ? kWrapUp : 1u;
             if (shift != 1u) {
                 if constexpr (Table)
                     return sumTable<Acc>(col.e, col.len, R + shift);

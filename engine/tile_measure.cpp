@@ -7,13 +7,6 @@
 
 namespace {
 
-int difference(std::uint32_t a, std::uint32_t b) {
-    int d = 0;
-    for (int shift = 0; shift < 24; shift += 8)
-        d += std::abs(static_cast<int>((a >> shift) & 0xFFu) - static_cast<int>((b >> shift) & 0xFFu));
-    return d;
-}
-
 // sums[k] is the total difference across boundary k|k+1 (k = n-1 is the wrap).
 EdgeProfile profile(const std::vector<double>& sums, int pairsPerBoundary) {
     EdgeProfile p;
@@ -31,6 +24,13 @@ EdgeProfile profile(const std::vector<double>& sums, int pairsPerBoundary) {
 
 }  // namespace
 
+int colourDifference(std::uint32_t a, std::uint32_t b) {
+    int d = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        d += std::abs(static_cast<int>((a >> shift) & 0xFFu) - static_cast<int>((b >> shift) & 0xFFu));
+    return d;
+}
+
 bool EdgeProfile::seam() const { return wrap > std::max(1.25 * sharpest, 2 * mean + 3); }
 
 TileMeasure measureTile(const std::uint32_t* px, int w, int h) {
@@ -42,8 +42,8 @@ TileMeasure measureTile(const std::uint32_t* px, int w, int h) {
         const std::uint32_t* row = px + static_cast<std::size_t>(y) * w;
         const std::uint32_t* below = px + static_cast<std::size_t>((y + 1) % h) * w;
         for (int x = 0; x < w; ++x) {
-            colSums[x] += difference(row[x], row[(x + 1) % w]);
-            rowSums[y] += difference(row[x], below[x]);
+            colSums[x] += colourDifference(row[x], row[(x + 1) % w]);
+            rowSums[y] += colourDifference(row[x], below[x]);
             if (static_cast<int>(seen.size()) < TileMeasure::kEnoughColours) seen.insert(row[x] & 0xFFFFFFu);
         }
     }

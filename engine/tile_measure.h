@@ -24,6 +24,9 @@ struct TileMeasure {
     bool noise() const { return neighbour > 60; }
 };
 
-// The difference of two pixels is |dr| + |dg| + |db|; a boundary's value is
-// its mean over the pixel pairs along it. pixels holds w x h 0x00BBGGRR values.
+// How far apart two 0x00BBGGRR colours look: |dr| + |dg| + |db|.
+int colourDifference(std::uint32_t a, std::uint32_t b);
+
+// A boundary's value is the mean colourDifference over the pixel pairs along
+// it. pixels holds w x h 0x00BBGGRR values.
 TileMeasure measureTile(const std::uint32_t* pixels, int w, int h);

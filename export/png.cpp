@@ -3,12 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
+#include <array>
 #include <cstddef>
 #include <cstring>
-#include <exception>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -38,55 +38,63 @@ void put32(std::uint8_t* p, std::uint32_t v) {
     p[3] = static_cast<std::uint8_t>(v);
 }
 
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    std::uint8_t b[4];
-    put32(b, v);
-    out.insert(out.end(), b, b + 4);
+// Writes a chunk at `at` and returns where the next one starts.
+std::uint8_t* putChunk(std::uint8_t* at, const char type[4], const std::uint8_t* data, std::size_t size) {
+    put32(at, static_cast<std::uint32_t>(size));
+    std::memcpy(at + 4, type, 4);
+    if (size) std::memcpy(at + 8, data, size);
+    put32(at + 8 + size, static_cast<std::uint32_t>(crc32(0L, at + 4, static_cast<uInt>(4 + size))));
+    return at + 12 + size;
 }
 
-void putChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uint8_t* data, std::size_t size) {
-    put32(out, static_cast<std::uint32_t>(size));
-    const std::size_t typeAt = out.size();
-    out.insert(out.end(), type, type + 4);
-    if (size) out.insert(out.end(), data, data + size);
-    put32(out, static_cast<std::uint32_t>(crc32(0L, out.data() + typeAt, static_cast<uInt>(4 + size))));
+constexpr std::size_t kChunkOverhead = 12;  // length, type and CRC
+
+// The bytes the zlib stream takes as IDAT chunks of at most kIdatSize.
+std::size_t idatBytes(std::size_t streamSize) {
+    return streamSize + kChunkOverhead * ((streamSize + kIdatSize - 1) / kIdatSize);
 }
 
-// Appends the zlib stream to the file as IDAT chunks, opening and closing them
-// as the bytes arrive.
+// Lays the zlib stream out as IDAT chunks from `at` on, opening and closing
+// them as the bytes arrive; the stream's whole size is known beforehand.
 class IdatChunks {
 public:
-    explicit IdatChunks(std::vector<std::uint8_t>& out) : out_(out) {}
+    IdatChunks(std::uint8_t* at, std::size_t streamSize) : at_(at), left_(streamSize) {}
 
     void append(const std::uint8_t* p, std::size_t n) {
         while (n > 0) {
-            if (!open_) {
-                put32(out_, 0);  // the length, filled in by close()
-                out_.insert(out_.end(), {'I', 'D', 'A', 'T'});
-                typeAt_ = out_.size() - 4;
-                open_ = true;
-            }
-            const std::size_t room = kIdatSize - (out_.size() - typeAt_ - 4);
-            const std::size_t take = std::min(n, room);
-            out_.insert(out_.end(), p, p + take);
+            if (room_ == 0) open();
+            const std::size_t take = std::min(n, room_);
+            std::memcpy(at_, p, take);
+            at_ += take;
             p += take;
             n -= take;
-            if (take == room) close();
+            room_ -= take;
+            if (room_ == 0) close();
         }
     }
 
-    void close() {
-        if (!open_) return;
-        const std::size_t dataSize = out_.size() - typeAt_ - 4;
-        put32(out_.data() + typeAt_ - 4, static_cast<std::uint32_t>(dataSize));
-        put32(out_, static_cast<std::uint32_t>(crc32(0L, out_.data() + typeAt_, static_cast<uInt>(4 + dataSize))));
-        open_ = false;
-    }
+    // Where the bytes after the last chunk go.
+    std::uint8_t* end() const { return at_; }
 
 private:
-    std::vector<std::uint8_t>& out_;
-    std::size_t typeAt_ = 0;
-    bool open_ = false;
+    void open() {
+        room_ = std::min(left_, kIdatSize);
+        left_ -= room_;
+        put32(at_, static_cast<std::uint32_t>(room_));
+        std::memcpy(at_ + 4, "IDAT", 4);
+        typeAt_ = at_ + 4;
+        at_ += 8;
+    }
+    void close() {
+        const std::size_t dataSize = static_cast<std::size_t>(at_ - typeAt_) - 4;
+        put32(at_, static_cast<std::uint32_t>(crc32(0L, typeAt_, static_cast<uInt>(4 + dataSize))));
+        at_ += 4;
+    }
+
+    std::uint8_t* at_;
+    std::uint8_t* typeAt_ = nullptr;
+    std::size_t left_;      // stream bytes not yet in an open chunk
+    std::size_t room_ = 0;  // bytes the open chunk still takes
 };
 
 // The distinct colours of the image while there are at most 256 of them:
@@ -340,28 +348,7 @@ private:
     z_stream z_{};
 };
 
-// Hands out bands one at a time to the workers. A worker that fails stops
-// the others; the first failure is rethrown.
-template <class BandFn>
-void forEachBand(int threads, std::size_t bands, const BandFn& deflateBands) {
-    std::atomic<std::size_t> next{0};
-    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(threads));
-    runWorkers(threads, [&](int worker) {
-        try {
-            deflateBands(next);
-        } catch (...) {
-            errors[static_cast<std::size_t>(worker)] = std::current_exception();
-            next.store(bands);
-        }
-    });
-    for (auto& e : errors)
-        if (e) std::rethrow_exception(e);
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
-                                    const PngOptions& options) {
+void checkArguments(std::int32_t width, std::int32_t height, const PngOptions& options) {
     if (width <= 0 || height <= 0) throw std::invalid_argument("encodePng: the image has no pixels");
     auto levelOk = [](int level) { return level >= 0 && level <= 9; };
     if (!levelOk(options.rgbLevel) || !levelOk(options.paletteLevel) || options.strategy < Z_DEFAULT_STRATEGY ||
@@ -373,74 +360,120 @@ std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t wi
     // 3 w + 1 bytes each, can be counted), and zlib takes a row in one go.
     if (w > std::numeric_limits<std::size_t>::max() / 4 / h || 3 * w + 1 > std::numeric_limits<uInt>::max())
         throw std::bad_alloc();
+}
 
+// The signature, IHDR and, for a palette image, PLTE.
+std::vector<std::uint8_t> headerChunks(const Image& img, const std::vector<std::uint32_t>& palette) {
+    std::uint8_t ihdr[13] = {};
+    put32(ihdr, static_cast<std::uint32_t>(img.width));
+    put32(ihdr + 4, static_cast<std::uint32_t>(img.height));
+    ihdr[8] = static_cast<std::uint8_t>(img.depth);
+    ihdr[9] = img.colours ? kColourPalette : kColourRgb;
+    // Bytes 10..12 stay zero: deflate, adaptive filtering, no interlace.
+    std::vector<std::uint8_t> plte;
+    for (std::uint32_t c : palette) {
+        plte.push_back(static_cast<std::uint8_t>(c));
+        plte.push_back(static_cast<std::uint8_t>(c >> 8));
+        plte.push_back(static_cast<std::uint8_t>(c >> 16));
+    }
+    std::vector<std::uint8_t> out(sizeof kSignature + kChunkOverhead + sizeof ihdr +
+                                  (img.colours ? kChunkOverhead + plte.size() : 0));
+    std::uint8_t* at = std::copy(std::begin(kSignature), std::end(kSignature), out.data());
+    at = putChunk(at, "IHDR", ihdr, sizeof ihdr);
+    if (img.colours) putChunk(at, "PLTE", plte.data(), plte.size());
+    return out;
+}
+
+// The zlib header as deflate would write it for this level and strategy.
+std::array<std::uint8_t, 2> zlibHeader(int level, int strategy) {
+    const int levelFlags = level < 2 || strategy >= Z_HUFFMAN_ONLY ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+    unsigned header = (0x78u << 8) | (static_cast<unsigned>(levelFlags) << 6);
+    header += 31 - header % 31;
+    return {static_cast<std::uint8_t>(header >> 8), static_cast<std::uint8_t>(header)};
+}
+
+// The image data deflated in bands (see kBandBytes) on several threads.
+struct DeflatedRows {
+    std::vector<std::vector<std::uint8_t>> bands;  // raw deflate, one after the other
+    uLong adler = 0;                                // of every filtered row
+    std::size_t streamSize = 0;                     // with the zlib header and the Adler-32
+};
+
+DeflatedRows deflateRows(const Image& img, const PngOptions& options) {
+    const std::size_t filtered = img.rowBytes + 1, h = img.height;
+    const std::size_t bandRows = std::max<std::size_t>(1, kBandBytes / filtered);
+    const std::size_t bands = (h + bandRows - 1) / bandRows;
+    DeflatedRows rows;
+    rows.bands.resize(bands);
+    std::vector<uLong> adlers(bands);
+    const int threads =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(workerCount(options.threads)), bands));
+    std::vector<std::unique_ptr<BandDeflater>> deflaters(static_cast<std::size_t>(threads));
+    forEachItem(threads, static_cast<std::int32_t>(bands), nullptr, [&](int worker, std::int32_t band) {
+        std::unique_ptr<BandDeflater>& deflater = deflaters[static_cast<std::size_t>(worker)];
+        if (!deflater) deflater.reset(new BandDeflater(img, options));
+        const std::size_t b = static_cast<std::size_t>(band), y0 = b * bandRows, y1 = std::min(h, y0 + bandRows);
+        adlers[b] = deflater->band(y0, y1, b + 1 == bands, rows.bands[b]);
+        return true;
+    });
+    rows.adler = adler32(0L, nullptr, 0);
+    rows.streamSize = 2 + 4;
+    for (std::size_t b = 0; b < bands; ++b) {
+        const std::size_t count = std::min(h, (b + 1) * bandRows) - b * bandRows;
+        rows.adler = adler32_combine(rows.adler, adlers[b], static_cast<z_off_t>(count * filtered));
+        rows.streamSize += rows.bands[b].size();
+    }
+    return rows;
+}
+
+}  // namespace
+
+struct PngEncoding::Parts {
+    std::vector<std::uint8_t> header;  // up to the first IDAT
+    std::array<std::uint8_t, 2> zlibHeader;
+    DeflatedRows rows;
+};
+
+PngEncoding::PngEncoding(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                         const PngOptions& options) {
+    checkArguments(width, height, options);
+    const std::size_t w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
     ColourTable colours;
     const bool indexed = colours.collect(pixels, w * h);
     std::vector<std::uint32_t> palette;
     if (indexed) palette = colours.sortedPalette();
-
     Image img{pixels, w, h, indexed ? &colours : nullptr, indexed ? bitDepthFor(palette.size()) : 8, 0,
               !indexed || options.filterPaletteRows, indexed ? options.paletteLevel : options.rgbLevel};
     img.rowBytes = indexed ? (w * static_cast<std::size_t>(img.depth) + 7) / 8 : 3 * w;
 
-    std::vector<std::uint8_t> out(std::begin(kSignature), std::end(kSignature));
-    std::uint8_t ihdr[13] = {};
-    put32(ihdr, static_cast<std::uint32_t>(width));
-    put32(ihdr + 4, static_cast<std::uint32_t>(height));
-    ihdr[8] = static_cast<std::uint8_t>(img.depth);
-    ihdr[9] = indexed ? kColourPalette : kColourRgb;
-    // Bytes 10..12 stay zero: deflate, adaptive filtering, no interlace.
-    putChunk(out, "IHDR", ihdr, sizeof ihdr);
-    if (indexed) {
-        std::vector<std::uint8_t> plte;
-        for (std::uint32_t c : palette) {
-            plte.push_back(static_cast<std::uint8_t>(c));
-            plte.push_back(static_cast<std::uint8_t>(c >> 8));
-            plte.push_back(static_cast<std::uint8_t>(c >> 16));
-        }
-        putChunk(out, "PLTE", plte.data(), plte.size());
-    }
+    std::unique_ptr<Parts> parts(new Parts);
+    parts->header = headerChunks(img, palette);
+    parts->zlibHeader = zlibHeader(img.level, options.strategy);
+    parts->rows = deflateRows(img, options);
+    parts_ = std::move(parts);
+}
 
-    const std::size_t filtered = img.rowBytes + 1;
-    const std::size_t bandRows = std::max<std::size_t>(1, kBandBytes / filtered);
-    const std::size_t bands = (h + bandRows - 1) / bandRows;
-    std::vector<std::vector<std::uint8_t>> deflated(bands);
-    std::vector<uLong> adlers(bands);
-    const int threads =
-        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(workerCount(options.threads)), bands));
-    forEachBand(threads, bands, [&](std::atomic<std::size_t>& next) {
-        BandDeflater deflater(img, options);
-        for (std::size_t b; (b = next.fetch_add(1)) < bands;) {
-            const std::size_t y0 = b * bandRows, y1 = std::min(h, y0 + bandRows);
-            adlers[b] = deflater.band(y0, y1, b + 1 == bands, deflated[b]);
-        }
-    });
+PngEncoding::~PngEncoding() = default;
 
-    // The zlib header as deflate would write it for this level and strategy.
-    const int levelFlags = img.level < 2 || options.strategy >= Z_HUFFMAN_ONLY ? 0
-                           : img.level < 6                                     ? 1
-                           : img.level == 6                                    ? 2
-                                                                               : 3;
-    unsigned header = (0x78u << 8) | (static_cast<unsigned>(levelFlags) << 6);
-    header += 31 - header % 31;
-    const std::uint8_t zlibHeader[2] = {static_cast<std::uint8_t>(header >> 8), static_cast<std::uint8_t>(header)};
+std::size_t PngEncoding::size() const {
+    return parts_->header.size() + idatBytes(parts_->rows.streamSize) + kChunkOverhead;
+}
 
-    std::size_t total = 2 + 4;
-    for (const auto& d : deflated) total += d.size();
-    out.reserve(out.size() + total + 12 * (total / kIdatSize + 1) + 12);
-    IdatChunks idat(out);
-    idat.append(zlibHeader, 2);
-    uLong adler = adler32(0L, nullptr, 0);
-    for (std::size_t b = 0; b < bands; ++b) {
-        idat.append(deflated[b].data(), deflated[b].size());
-        std::vector<std::uint8_t>().swap(deflated[b]);
-        const std::size_t rows = std::min(h, (b + 1) * bandRows) - b * bandRows;
-        adler = adler32_combine(adler, adlers[b], static_cast<z_off_t>(rows * filtered));
-    }
+void PngEncoding::write(std::uint8_t* out) const {
+    const Parts& p = *parts_;
+    IdatChunks idat(std::copy(p.header.begin(), p.header.end(), out), p.rows.streamSize);
+    idat.append(p.zlibHeader.data(), p.zlibHeader.size());
+    for (const std::vector<std::uint8_t>& band : p.rows.bands) idat.append(band.data(), band.size());
     std::uint8_t trailer[4];
-    put32(trailer, static_cast<std::uint32_t>(adler));
+    put32(trailer, static_cast<std::uint32_t>(p.rows.adler));
     idat.append(trailer, 4);
-    idat.close();
-    putChunk(out, "IEND", nullptr, 0);
+    putChunk(idat.end(), "IEND", nullptr, 0);
+}
+
+std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                                    const PngOptions& options) {
+    const PngEncoding encoding(pixels, width, height, options);
+    std::vector<std::uint8_t> out(encoding.size());
+    encoding.write(out.data());
     return out;
 }

@@ -4,7 +4,9 @@
 // Deflate, Adler-32 and CRCs come from zlib.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // encodePng uses the defaults, chosen by measuring size and time on
@@ -34,3 +36,22 @@ struct PngOptions {
 // fit in it).
 std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
                                     const PngOptions& options = {});
+
+// The same file in two steps, for callers that keep the bytes in memory of
+// their own: the encoding is done first, so that the file's size is known
+// before any of its bytes are laid out. Throws as encodePng does.
+class PngEncoding {
+public:
+    PngEncoding(const std::uint32_t* pixels, std::int32_t width, std::int32_t height, const PngOptions& options = {});
+    ~PngEncoding();
+    PngEncoding(const PngEncoding&) = delete;
+    PngEncoding& operator=(const PngEncoding&) = delete;
+
+    std::size_t size() const;
+    // Writes the file's size() bytes to out.
+    void write(std::uint8_t* out) const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};

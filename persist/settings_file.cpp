@@ -9,6 +9,10 @@
 
 namespace {
 
+// The longest piece of a line taken in one read; a longer line is read as
+// several pieces, each treated as a line of its own.
+constexpr std::size_t kPieceLength = 259;
+
 // The white space a formatted scan skips before a number (the C locale's).
 bool isScanSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -53,12 +57,12 @@ bool scanKey(const char* line, const char* key, std::int32_t* out) {
 
 // Where the values of lines go: straight into the caller's variables (one
 // --set line), or into copies that become the caller's only once the whole
-// file is known to be a settings file. A pending folder change waits in dirs.
+// file is known to be a settings file.
 struct Target {
     PatternSettings* s;
     std::int8_t* tileView = nullptr;       // null: an info file, no own-file lines
     std::int32_t* filterIndex = nullptr;
-    std::vector<std::string>* dirs = nullptr;  // null: change the folder at once
+    std::vector<std::string>* dirs = nullptr;  // null: dir lines are dropped
 };
 
 // lineComplete is false for a piece cut at the buffer length while its line
@@ -82,10 +86,7 @@ bool applyPiece(const Target& t, const char* line, bool lineComplete) {
         std::size_t n = std::strlen(p);
         while (n > 0 && (p[n - 1] == '\n' || p[n - 1] == '\r')) --n;
         if (n == 0 || !lineComplete) return false;
-        if (t.dirs)
-            t.dirs->emplace_back(p, n);
-        else
-            fsys::setCurrentDirectory(std::string(p, n));  // a folder that is gone is simply not restored
+        if (t.dirs) t.dirs->emplace_back(p, n);
         return true;
     }
     if (scanKey(line, "flg_array", &v)) {
@@ -114,7 +115,7 @@ public:
     // False at the end of the file, on a read error or past the limit.
     bool read(std::string* piece, bool* lineComplete) {
         piece->clear();
-        while (piece->size() < kSettingsPieceLength && look_ != EOF) {
+        while (piece->size() < kPieceLength && look_ != EOF) {
             const int c = look_;
             look_ = next();
             piece->push_back(static_cast<char>(c));
@@ -175,7 +176,7 @@ void appendLine(std::string& text, const char* key, std::int32_t value) {
 bool applySettingsLine(PatternSettings& s, const char* line, const OwnFileExtras* extras) {
     if (!line) return false;
     Target t{&s};
-    if (extras) t.tileView = extras->tileView, t.filterIndex = extras->bitmapFilterIndex;
+    if (extras) t.tileView = extras->tileView, t.filterIndex = extras->bitmapFilterIndex, t.dirs = extras->dirs;
     return applyPiece(t, line, true);
 }
 
@@ -211,7 +212,7 @@ LoadResult loadSettingsStream(PatternSettings& s, std::FILE* in, const OwnFileEx
     if (extras) {
         *extras->tileView = tileView;
         *extras->bitmapFilterIndex = filterIndex;
-        for (const std::string& dir : dirs) fsys::setCurrentDirectory(dir);  // a folder that is gone is not restored
+        if (extras->dirs) extras->dirs->insert(extras->dirs->end(), dirs.begin(), dirs.end());
     }
     return LoadResult::Loaded;
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "pattern_settings.h"
 
@@ -20,18 +21,18 @@
 struct OwnFileExtras {
     std::int8_t* tileView;            // flg_array
     std::int32_t* bitmapFilterIndex;  // flg_bit
+    // The folders of the dir lines a load read, in file order, appended
+    // here; null drops them. Moving to them is the caller's choice: each
+    // in turn, as the program does, a relative one then leads on from the
+    // one before.
+    std::vector<std::string>* dirs = nullptr;
 };
-
-// The longest piece of a line taken in one read; a longer line is read as
-// several pieces, each treated as a line of its own.
-constexpr std::size_t kSettingsPieceLength = 259;
 
 // extras == nullptr: an info file (dir/flg_array/flg_bit lines are ignored on
 // load and not written on save). With extras, the program's own file: a load
-// sets the current directory from a dir line (through
-// fsys::setCurrentDirectory) and the flags from theirs, and a save writes
-// fsys::currentDirectory() and the flags. Both pointers of extras must then be
-// valid.
+// sets the flags from their lines and hands over the dir lines' folders, and a
+// save writes fsys::currentDirectory() and the flags. Both flag pointers of
+// extras must then be valid.
 
 enum class LoadResult {
     // At least one line set a value: the settings are the file's, keys it

@@ -20,14 +20,11 @@
 #include <thread>
 #include <vector>
 
-#include "bmp.h"
 #include "file_system.h"
 #include "image_file.h"
-#include "png.h"
 #include "pattern_settings.h"
 #include "render.h"
 #include "settings_file.h"
-#include "workers.h"
 
 namespace {
 
@@ -101,57 +98,87 @@ struct Options {
     PatternSettings settings;
     std::string settingsFile;           // empty: none; "-": standard input
     std::vector<std::string> setLines;  // applied after the settings file, in order
-    int bits = 24;  // --bits, for BMP
-    bool bitsGiven = false;
     ImageFormat format = ImageFormat::Bmp24;
-    std::string formatName;  // empty: from the output's extension
     int threads = 0;
     int tileColumns = 1, tileRows = 1;  // --tile
     std::string output = "pallodex.bmp";  // "-": standard output
     bool printSettings = false;
 };
 
+// --format and --bits as given: the format is settled once the output's
+// name is known.
+struct FormatRequest {
+    std::string name;  // "bmp", "png", or empty: from the output's extension
+    int bits = 0;      // 24, 8, or 0: not given
+};
+
+// A --set value, refused unless it names a key and a 32-bit value.
+std::string checkedSetLine(const std::string& kv) {
+    const auto eq = kv.find('=');
+    if (eq == std::string::npos) usageError("--set takes KEY=VALUE, got '" + kv + "'");
+    const std::string key = kv.substr(0, eq), value = kv.substr(eq + 1);
+    if (!findParamKey(key.c_str())) usageError("unknown key '" + key + "' in --set " + kv);
+    std::int32_t v;
+    if (!parseInt32(value.c_str(), &v)) usageError("value '" + value + "' of " + key + " is not a 32-bit decimal integer");
+    return kv;
+}
+
+int bitsValue(const std::string& v) {
+    if (v == "24") return 24;
+    if (v == "8") return 8;
+    usageError("--bits must be 24 or 8, not '" + v + "'");
+}
+
+int threadsValue(const std::string& v) {
+    std::int32_t n;
+    if (!parseInt32(v.c_str(), &n) || n < 1 || n > 1024)
+        usageError("--threads must be a whole number from 1 to 1024, not '" + v + "'");
+    return n;
+}
+
+ImageFormat settleFormat(FormatRequest request, const std::string& output) {
+    if (request.name.empty()) {
+        const std::size_t dot = output.rfind('.');
+        std::string extension = dot == std::string::npos ? "" : output.substr(dot + 1);
+        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        request.name = extension == "png" ? "png" : "bmp";
+    }
+    // A PNG always holds every colour, as a palette when there are at most
+    // 256; an 8-bit request there would be a promise not kept.
+    if (request.name == "png" && request.bits != 0) usageError("--bits applies to BMP output only, not to PNG");
+    return request.name == "png" ? ImageFormat::Png : request.bits == 8 ? ImageFormat::Bmp8 : ImageFormat::Bmp24;
+}
+
+// An argument that is no option: the settings file, which may be given once.
+void takeSettingsFile(const std::string& arg, Options& o) {
+    if (arg.size() > 1 && arg[0] == '-') usageError("unknown option '" + arg + "' (see --help)");
+    if (arg.empty()) usageError("empty argument (see --help)");
+    if (!o.settingsFile.empty()) usageError("more than one settings file: '" + o.settingsFile + "' and '" + arg + "'");
+    o.settingsFile = arg;
+}
+
 Options parseArguments(int argc, char** argv) {
     Options o;
-    auto valueOf = [&](int& i) -> const char* {
+    FormatRequest format;
+    auto valueOf = [&](int& i) -> std::string {
         if (i + 1 >= argc) usageError(std::string("option ") + argv[i] + " needs a value");
         return argv[++i];
     };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--set") {
-            const std::string kv = valueOf(i);
-            const auto eq = kv.find('=');
-            if (eq == std::string::npos) usageError("--set takes KEY=VALUE, got '" + kv + "'");
-            const std::string key = kv.substr(0, eq), value = kv.substr(eq + 1);
-            const ParamKey* pk = findParamKey(key.c_str());
-            if (!pk) usageError("unknown key '" + key + "' in --set " + kv);
-            std::int32_t v;
-            if (!parseInt32(value.c_str(), &v))
-                usageError("value '" + value + "' of " + key + " is not a 32-bit decimal integer");
-            o.setLines.push_back(kv);
+            o.setLines.push_back(checkedSetLine(valueOf(i)));
         } else if (arg == "--bits") {
-            const std::string v = valueOf(i);
-            if (v == "24")
-                o.bits = 24;
-            else if (v == "8")
-                o.bits = 8;
-            else
-                usageError("--bits must be 24 or 8, not '" + v + "'");
-            o.bitsGiven = true;
+            format.bits = bitsValue(valueOf(i));
         } else if (arg == "--format") {
-            o.formatName = valueOf(i);
-            if (o.formatName != "bmp" && o.formatName != "png")
-                usageError("--format must be bmp or png, not '" + o.formatName + "'");
+            format.name = valueOf(i);
+            if (format.name != "bmp" && format.name != "png")
+                usageError("--format must be bmp or png, not '" + format.name + "'");
         } else if (arg == "-o") {
             o.output = valueOf(i);
             if (o.output.empty()) usageError("-o needs a file name");
         } else if (arg == "--threads") {
-            const std::string v = valueOf(i);
-            std::int32_t n;
-            if (!parseInt32(v.c_str(), &n) || n < 1 || n > 1024)
-                usageError("--threads must be a whole number from 1 to 1024, not '" + v + "'");
-            o.threads = n;
+            o.threads = threadsValue(valueOf(i));
         } else if (arg == "--tile") {
             const std::string v = valueOf(i);
             if (!parseTileCount(v, &o.tileColumns, &o.tileRows))
@@ -162,26 +189,11 @@ Options parseArguments(int argc, char** argv) {
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            usageError("unknown option '" + arg + "' (see --help)");
-        } else if (arg.empty()) {
-            usageError("empty argument (see --help)");
-        } else if (!o.settingsFile.empty()) {
-            usageError("more than one settings file: '" + o.settingsFile + "' and '" + arg + "'");
         } else {
-            o.settingsFile = arg;
+            takeSettingsFile(arg, o);
         }
     }
-    if (o.formatName.empty()) {
-        const std::size_t dot = o.output.rfind('.');
-        std::string extension = dot == std::string::npos ? "" : o.output.substr(dot + 1);
-        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        o.formatName = extension == "png" ? "png" : "bmp";
-    }
-    // A PNG always holds every colour, as a palette when there are at most
-    // 256; an 8-bit request there would be a promise not kept.
-    if (o.formatName == "png" && o.bitsGiven) usageError("--bits applies to BMP output only, not to PNG");
-    o.format = o.formatName == "png" ? ImageFormat::Png : o.bits == 8 ? ImageFormat::Bmp8 : ImageFormat::Bmp24;
+    o.format = settleFormat(format, o.output);
     return o;
 }
 
@@ -332,51 +344,27 @@ std::unique_ptr<BigBuffer<std::uint32_t>> renderWithProgress(const Options& o) {
     return pixels;
 }
 
-// The bytes of the picture file, wherever they are kept.
-struct Encoded {
-    std::unique_ptr<BigBuffer<std::uint8_t>> bmp;
-    std::vector<std::uint8_t> png;
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-};
-
 // The pixels to encode: the rendered image, or its tiled copy.
 struct Picture {
     const std::uint32_t* pixels;
     std::int32_t width, height;
 };
 
-// Bands of rows on every thread: a large image takes as long to encode on
-// one thread as to render on all of them.
-Encoded encodeBmpInParallel(const Options& o, const Picture& p) {
-    Encoded e;
-    e.size = bmpFileSize(p.width, p.height, o.bits);
-    e.bmp = std::make_unique<BigBuffer<std::uint8_t>>(e.size);  // every byte is written below
-    e.data = e.bmp->get();
-    writeBmpHeader(e.bmp->get(), p.width, p.height, o.bits);
-    const std::int64_t pixelCount = static_cast<std::int64_t>(p.width) * p.height;
-    const int bands = static_cast<int>(std::min<std::int64_t>(
-        {workerCount(o.threads), p.height, std::max<std::int64_t>(pixelCount / 65536, 1)}));
-    auto encodeBand = [&](int band) {
-        const std::int32_t y0 = static_cast<std::int32_t>(static_cast<std::int64_t>(p.height) * band / bands);
-        const std::int32_t y1 = static_cast<std::int32_t>(static_cast<std::int64_t>(p.height) * (band + 1) / bands);
-        encodeBmpRows(p.pixels, p.width, p.height, o.bits, y0, y1, e.bmp->get());
-    };
-    std::atomic<int> next{0};
-    runWorkers(bands, [&](int) {
-        for (int band; (band = next.fetch_add(1)) < bands;) encodeBand(band);
-    });
-    return e;
-}
+// The bytes of the picture file.
+struct Encoded {
+    std::unique_ptr<BigBuffer<std::uint8_t>> bytes;
+    std::size_t size = 0;
+};
 
 Encoded encodePicture(const Options& o, const Picture& p) {
-    if (o.format != ImageFormat::Png) return encodeBmpInParallel(o, p);
     Encoded e;
-    PngOptions options;
+    ImageFileOptions options;
     options.threads = o.threads;
-    e.png = encodePng(p.pixels, p.width, p.height, options);
-    e.data = e.png.data();
-    e.size = e.png.size();
+    encodeImage(p.pixels, p.width, p.height, o.format, options, [&](std::size_t size) {
+        e.bytes = std::make_unique<BigBuffer<std::uint8_t>>(size);
+        e.size = size;
+        return e.bytes->get();
+    });
     return e;
 }
 
@@ -405,6 +393,37 @@ std::unique_ptr<BigBuffer<std::uint32_t>> tile(const Options& o, const std::uint
     return out;
 }
 
+// The picture file to the output named, or to standard output.
+void writePicture(const Options& o, const Encoded& picture) {
+    if (o.output == kStdio) {
+        if (!writeAllToStdout(picture.bytes->get(), picture.size))
+            writeError(std::string("cannot write to standard output: ") + std::strerror(errno));
+        return;
+    }
+    std::string error;
+    const fsys::WriteResult result = fsys::writeFile(
+        o.output,
+        [&](std::FILE* f) {
+            // Unbuffered: the whole file goes to the system in one write.
+            std::setvbuf(f, nullptr, _IONBF, 0);
+            // A file's room is reserved first. Besides failing early on a full
+            // disk, this spares the rename the 10-20 ms in which ext4 would
+            // push delayed-allocation data out when a file replaces another.
+            // The file is not synced either way (it can be rendered again).
+            struct stat st;
+            const bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+            const int err = regular ? posix_fallocate(fileno(f), 0, static_cast<off_t>(picture.size)) : 0;
+            if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
+                errno = err;
+                return false;
+            }
+            return std::fwrite(picture.bytes->get(), 1, picture.size, f) == picture.size;
+        },
+        &error);
+    if (result == fsys::WriteResult::ReadOnly) writeError("cannot write '" + o.output + "': the file is read-only");
+    if (result == fsys::WriteResult::Failed) writeError("cannot write '" + o.output + "': " + error);
+}
+
 int run(int argc, char** argv) {
     holdClosedStandardStreams();
     fsys::removeTemporaryFileOnInterrupt();
@@ -425,35 +444,8 @@ int run(int argc, char** argv) {
     const auto pixels = renderWithProgress(o);
     std::unique_ptr<BigBuffer<std::uint32_t>> tiled;
     if (o.tileColumns * o.tileRows > 1) tiled = tile(o, pixels->get());
-    const Encoded picture = encodePicture(o, {tiled ? tiled->get() : pixels->get(), o.settings.bmpw * o.tileColumns,
-                                              o.settings.bmph * o.tileRows});
-    if (o.output == kStdio) {
-        if (!writeAllToStdout(picture.data, picture.size))
-            writeError(std::string("cannot write to standard output: ") + std::strerror(errno));
-        return 0;
-    }
-    std::string error;
-    const fsys::WriteResult result = fsys::writeFile(
-        o.output,
-        [&](std::FILE* f) {
-            // Unbuffered: the whole file goes to the system in one write.
-            std::setvbuf(f, nullptr, _IONBF, 0);
-            // A file's room is reserved first. Besides failing early on a full
-            // disk, this spares the rename the 10-20 ms in which ext4 would
-            // push delayed-allocation data out when a file replaces another.
-            // The file is not synced either way (it can be rendered again).
-            struct stat st;
-            const bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
-            const int err = regular ? posix_fallocate(fileno(f), 0, static_cast<off_t>(picture.size)) : 0;
-            if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
-                errno = err;
-                return false;
-            }
-            return std::fwrite(picture.data, 1, picture.size, f) == picture.size;
-        },
-        &error);
-    if (result == fsys::WriteResult::ReadOnly) writeError("cannot write '" + o.output + "': the file is read-only");
-    if (result == fsys::WriteResult::Failed) writeError("cannot write '" + o.output + "': " + error);
+    writePicture(o, encodePicture(o, {tiled ? tiled->get() : pixels->get(), o.settings.bmpw * o.tileColumns,
+                                      o.settings.bmph * o.tileRows}));
     return 0;
 }
 

@@ -97,7 +97,6 @@ struct DialogState {
 // What the boxes hold, read and repaired exactly as a trial run reads them.
 PatternSettings dialogValues(HWND dlg) {
     PatternSettings s;
-    s.setDefaults();
     readDialog(s, dlg);
     return s;
 }
@@ -149,7 +148,6 @@ INT_PTR onCommand(HWND dlg, DialogState& st, WPARAM wParam) {
         return TRUE;
     case IDC_DEFAULT: {
         PatternSettings defaults;
-        defaults.setDefaults();
         fill(st, dlg, defaults);
         schedulePreview(dlg);
         return TRUE;

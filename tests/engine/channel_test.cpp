@@ -11,15 +11,14 @@ namespace {
 // One sample with no waves: the raw value is the base amount, the output
 // range is the identity, so only the folding steps act on it.
 int fold(int raw, int mode, int posterizeStep = 0, int ditherStep = 0, int x = 0, int y = 0) {
-    return evaluateChannel(x, y, raw, 0, 0, static_cast<std::int8_t>(mode), posterizeStep, ditherStep, 255, 0, 0,
-                           0, 1, 1, 1);
+    const ChannelParams c{raw, 0, 0, static_cast<std::int8_t>(mode), posterizeStep, ditherStep, 255, 0};
+    return evaluateChannel(x, y, c, 0, 0, 1, 1, 1);
 }
 
 // The red channel of the defaults at pixel (x, 0).
 int defaultRed(int x) {
     PatternSettings s;
-    return evaluateChannel(x, 0, s.base_r, s.vx_r, s.vy_r, s.mode_r, s.dg_r, s.dth_r, s.max_r, s.min_r, s.pat_x,
-                           s.pat_y, s.periodX(), s.periodY(), s.accuracy);
+    return evaluateChannel(x, 0, channelOf(s, 0), s.pat_x, s.pat_y, s.periodX(), s.periodY(), s.accuracy);
 }
 
 }  // namespace
@@ -118,8 +117,7 @@ TEST(EvaluateChannel, DefaultRedAndBlueChannels) {
     EXPECT_EQ(defaultRed(64), 128);
     PatternSettings s;
     auto blue = [&](int x) {
-        return evaluateChannel(x, 0, s.base_b, s.vx_b, s.vy_b, s.mode_b, s.dg_b, s.dth_b, s.max_b, s.min_b, s.pat_x,
-                               s.pat_y, s.periodX(), s.periodY(), s.accuracy);
+        return evaluateChannel(x, 0, channelOf(s, 2), s.pat_x, s.pat_y, s.periodX(), s.periodY(), s.accuracy);
     };
     EXPECT_EQ(blue(0), 255);
     EXPECT_EQ(blue(127), 0);
@@ -184,7 +182,7 @@ TEST(EvaluateChannel, DitherOverSixteenBySixteenGrid) {
 }
 
 TEST(EvaluateChannel, RangeMapping) {
-    auto mapped = [](int v) { return evaluateChannel(0, 0, v, 0, 0, 0, 0, 0, 200, 100, 0, 0, 1, 1, 1); };
+    auto mapped = [](int v) { return evaluateChannel(0, 0, ChannelParams{v, 0, 0, 0, 0, 0, 200, 100}, 0, 0, 1, 1, 1); };
     EXPECT_EQ(mapped(255), 200);
     EXPECT_EQ(mapped(0), 100);
     EXPECT_EQ(mapped(128), 150);
@@ -193,33 +191,33 @@ TEST(EvaluateChannel, RangeMapping) {
 TEST(EvaluateChannel, SupersamplingAveragesSubPositions) {
     // n = 2 is the truncated mean of four single samples at 2x, 2x+1 and
     // 2y, 2y+1 with the periods doubled.
+    const ChannelParams c{10, 300, 90, EdgeTurnSlow, 0, 6, 255, 0};
     for (std::int8_t mx : {WaveProportional, WaveTriangle, WaveSine})
         for (int x : {-3, 0, 5, 40})
             for (int y : {-1, 0, 7}) {
                 auto one = [&](int sx, int sy) {
-                    return evaluateChannel(sx, sy, 10, 300, 90, EdgeTurnSlow, 0, 6, 255, 0, mx, WaveTriangleHalf, 2 * 13,
-                                           2 * 9, 1);
+                    return evaluateChannel(sx, sy, c, mx, WaveTriangleHalf, 2 * 13, 2 * 9, 1);
                 };
                 int sum = one(2 * x, 2 * y) + one(2 * x + 1, 2 * y) + one(2 * x, 2 * y + 1) + one(2 * x + 1, 2 * y + 1);
-                EXPECT_EQ(evaluateChannel(x, y, 10, 300, 90, EdgeTurnSlow, 0, 6, 255, 0, mx, WaveTriangleHalf, 13, 9, 2),
-                          sum / 4)
+                EXPECT_EQ(evaluateChannel(x, y, c, mx, WaveTriangleHalf, 13, 9, 2), sum / 4)
                     << int(mx) << " " << x << " " << y;
             }
 }
 
 TEST(EvaluateChannel, LargeSampleFactorKeepsTheAverageInRange) {
     // 255 x 2902 x 2902 no longer fits 32 bits; the average must stay 255.
-    EXPECT_EQ(evaluateChannel(3, 4, 255, 0, 0, 0, 0, 0, 255, 255, 0, 0, 1, 1, 2902), 255);
-    EXPECT_EQ(evaluateChannel(3, 4, 255, 0, 0, EdgeLimit, 0, 0, 255, 0, 0, 0, 1, 1, 2902), 255);
+    EXPECT_EQ(evaluateChannel(3, 4, ChannelParams{255, 0, 0, EdgeLoop, 0, 0, 255, 255}, 0, 0, 1, 1, 2902), 255);
+    EXPECT_EQ(evaluateChannel(3, 4, ChannelParams{255, 0, 0, EdgeLimit, 0, 0, 255, 0}, 0, 0, 1, 1, 2902), 255);
 }
 
 TEST(EvaluateChannel, PeriodsBeyondTheBoundAreClamped) {
     EXPECT_EQ(scaledPeriod(1000000, 1024), kMaxScaledPeriod);
     EXPECT_EQ(scaledPeriod(127, 4), 508);
     EXPECT_EQ(scaledPeriod(INT32_MAX, INT32_MAX), kMaxScaledPeriod);
-    for (std::int8_t m = 0; m < 6; ++m)
+    const ChannelParams c{0, INT32_MAX, INT32_MIN, EdgeTurnFast, 3, 5, 255, 0};
+    for (std::int8_t m = 0; m < kWaveMethodCount; ++m)
         for (int x : {INT32_MIN, -1, 0, 77, INT32_MAX}) {
-            int v = evaluateChannel(x, x, 0, INT32_MAX, INT32_MIN, EdgeTurnFast, 3, 5, 255, 0, m, m, 1000000, 999999, 3);
+            int v = evaluateChannel(x, x, c, m, m, 1000000, 999999, 3);
             EXPECT_GE(v, 0);
             EXPECT_LE(v, 255);
         }

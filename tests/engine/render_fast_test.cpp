@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "channel.h"
+#include "fast_common.h"
 #include "hue.h"
 #include "int32_math.h"
+#include "reference.h"
 #include "render.h"
 #include "render_fast.h"
 
@@ -297,7 +299,7 @@ TEST(FastRender, SampleContributionsCoverEveryValueStepAndMatrixPosition) {
         for (std::int32_t dg : {0, 2, -3, 64, -64, 255, INT32_MIN})
             for (auto [max, min] : ranges)
                 for (std::int32_t v = 0; v < 256; ++v) {
-                    const SampleContribution c = sampleContribution(v, dg, dth, max, min);
+                    const fast::SampleContribution c = fast::sampleContribution(v, dg, dth, max, min);
                     const std::int8_t matrix = dth < 0 ? 1 : 0;
                     // All 16 x 16 matrix phases, negative coordinates included.
                     for (std::int32_t y = -8; y < 8; ++y)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hue.h"
+#include "reference.h"
 #include "render.h"
 #include "render_fast.h"
 #include "tile_measure.h"

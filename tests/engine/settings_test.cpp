@@ -8,11 +8,12 @@
 
 // The default values themselves are checked by what they draw: the known
 // corner colours of the default image (render_test.cpp).
-TEST(PatternSettings, SetDefaultsUndoesEveryChange) {
+TEST(PatternSettings, EqualitySeesEveryField) {
     for (const ParamKey& k : kParamKeys) {
         PatternSettings s;
         setParam(s, k, getParam(s, k) + 3);
-        s.setDefaults();
+        EXPECT_NE(s, PatternSettings()) << k.name;
+        setParam(s, k, getParam(PatternSettings(), k));
         EXPECT_EQ(s, PatternSettings()) << k.name;
     }
 }

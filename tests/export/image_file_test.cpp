@@ -35,3 +35,24 @@ TEST(ImageFile, TheSaveDialogsFilterIndexChoosesTheFormat) {
         EXPECT_STREQ(imageExtension(f), c.extension) << "filter " << c.filterIndex;
     }
 }
+
+// Large enough for several bands of rows; the memory handed over is never
+// cleared, so every byte must be written.
+TEST(ImageFile, BytesIntoTheCallersMemoryAreTheSameOnAnyThreadCount) {
+    PatternSettings s;
+    s.bmpw = 512;
+    s.bmph = 300;
+    s.dth_g = 5;
+    const std::vector<std::uint32_t> px = renderImage(s);
+    for (ImageFormat f : kSaveDialogFormats) {
+        const std::vector<std::uint8_t> expected = encodeImage(px.data(), s.bmpw, s.bmph, f, ImageFileOptions{1});
+        for (int threads : {2, 3, 0}) {
+            std::vector<std::uint8_t> bytes;
+            encodeImage(px.data(), s.bmpw, s.bmph, f, ImageFileOptions{threads}, [&](std::size_t size) {
+                bytes.assign(size, 0xA5);
+                return bytes.data();
+            });
+            EXPECT_TRUE(bytes == expected) << imageExtension(f) << ", " << threads << " threads";
+        }
+    }
+}

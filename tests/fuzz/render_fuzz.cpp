@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "pattern_settings.h"
+#include "reference.h"
 #include "render.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,8 +2,8 @@
 // and as the program's own file, through a file and through a stream.
 //
 // What must hold for every input:
-// - the file path and the stream path agree (result, values, flags, folder);
-// - nothing changes unless the result is Loaded;
+// - the file path and the stream path agree (result, values, flags, folders);
+// - nothing changes unless the result is Loaded, and the process never moves;
 // - a Loaded set satisfies the limits validate() establishes;
 // - saving what was read and reading that back gives the same settings;
 // - a byte limit below the input's size refuses it, one at its size does not
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "file_system.h"
 #include "settings_file.h"
@@ -43,12 +44,12 @@ struct State {
     PatternSettings settings = startSettings();
     std::int8_t tileView = 3;
     std::int32_t filterIndex = 5;
-    std::string folder;
+    std::vector<std::string> dirs;
     LoadResult result = LoadResult::Failed;
 
     bool operator==(const State& o) const {
-        return settings == o.settings && tileView == o.tileView && filterIndex == o.filterIndex &&
-               folder == o.folder && result == o.result;
+        return settings == o.settings && tileView == o.tileView && filterIndex == o.filterIndex && dirs == o.dirs &&
+               result == o.result;
     }
 };
 
@@ -84,11 +85,10 @@ std::FILE* streamOf(const std::string& bytes) {
     return f;
 }
 
-// One load from a file (path non-empty) or from a stream of bytes; dir lines
-// may move the process, so the folder is read and put back.
+// One load from a file (path non-empty) or from a stream of bytes.
 State load(const std::string& bytes, const std::string& path, bool own, std::uint64_t maxBytes) {
     State st;
-    OwnFileExtras extras{&st.tileView, &st.filterIndex};
+    OwnFileExtras extras{&st.tileView, &st.filterIndex, &st.dirs};
     const OwnFileExtras* ex = own ? &extras : nullptr;
     if (!path.empty()) {
         st.result = loadSettingsFile(st.settings, path.c_str(), ex, nullptr, maxBytes);
@@ -97,8 +97,7 @@ State load(const std::string& bytes, const std::string& path, bool own, std::uin
         st.result = loadSettingsStream(st.settings, f, ex, nullptr, maxBytes);
         std::fclose(f);
     }
-    st.folder = fsys::currentDirectory();
-    if (!fsys::setCurrentDirectory(startFolder())) broken("cannot go back to the start folder");
+    check(fsys::currentDirectory() == startFolder(), "a load moved the process");
     return st;
 }
 
@@ -127,13 +126,12 @@ void checkOne(const std::string& bytes, bool own) {
     const State untouched = State();
     if (fromFile.result != LoadResult::Loaded) {
         State expected = untouched;
-        expected.folder = startFolder();
         expected.result = fromFile.result;
         check(fromFile == expected, "a file without settings changed something");
     } else {
         checkLimits(fromFile.settings);
-        // Save and read back: the same values and flags. The dir line holds
-        // the folder at save time, the start folder.
+        // Save and read back: the same values and flags, and the one dir
+        // line holds the folder at save time, the start folder.
         std::int8_t tile = fromFile.tileView;
         std::int32_t filter = fromFile.filterIndex;
         OwnFileExtras extras{&tile, &filter};
@@ -143,6 +141,8 @@ void checkOne(const std::string& bytes, bool own) {
         check(back.settings == fromFile.settings, "saved settings read back differently");
         check(back.tileView == fromFile.tileView && back.filterIndex == fromFile.filterIndex,
               "saved flags read back differently");
+        check(back.dirs == (own ? std::vector<std::string>{startFolder()} : std::vector<std::string>{}),
+              "the saved folder reads back differently");
     }
 
     // The byte limit: at the size, the same; one below, refused untouched.
@@ -150,7 +150,6 @@ void checkOne(const std::string& bytes, bool own) {
     if (!bytes.empty()) {
         State refused = load(bytes, path, own, bytes.size() - 1);
         State expected = untouched;
-        expected.folder = startFolder();
         expected.result = LoadResult::TooLarge;
         check(refused == expected, "a limit below the size was not refused cleanly");
     }

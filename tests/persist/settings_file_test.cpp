@@ -96,7 +96,7 @@ const char kDefaultParameterLines[] =
     "hue=0\r\naccuracy=1\r\n";
 
 // Runs each test in its own scratch folder and puts the current directory
-// back afterwards, since own-file loads move it.
+// back afterwards, since tests move it to give saves their dir line.
 class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -132,7 +132,8 @@ protected:
     std::string start_, dir_;
     std::int8_t tileView_ = 1;
     std::int32_t filterIndex_ = 1;
-    OwnFileExtras extras_{&tileView_, &filterIndex_};
+    std::vector<std::string> dirs_;
+    OwnFileExtras extras_{&tileView_, &filterIndex_, &dirs_};
 };
 
 }  // namespace
@@ -207,13 +208,13 @@ TEST_F(SettingsFile, OnlyASettingsFileChangesAnything) {
         EXPECT_EQ(s, nonDefaultSettings()) << c.name;
         EXPECT_EQ(tileView_, 0) << c.name;
         EXPECT_EQ(filterIndex_, 2) << c.name;
-        EXPECT_EQ(fsys::currentDirectory(), start_) << c.name;
+        EXPECT_TRUE(dirs_.empty()) << c.name;
     }
     alarm(0);
 }
 
 TEST_F(SettingsFile, OwnFileLinesCountAsSettingsOnlyInTheOwnFile) {
-    // A dir line alone is the own file's business: it moves the program and
+    // A dir line alone is the own file's business: it names a folder and
     // resets the values, as any settings file does; in an info file it is
     // an unknown line.
     const std::string path = dir_ + "/pallodex.ini";
@@ -222,11 +223,11 @@ TEST_F(SettingsFile, OwnFileLinesCountAsSettingsOnlyInTheOwnFile) {
     EXPECT_EQ(loadSettingsFile(s, path.c_str(), nullptr), LoadResult::NoSettings);
     EXPECT_EQ(s, nonDefaultSettings());
     EXPECT_EQ(filterIndex_, 1);
-    EXPECT_EQ(fsys::currentDirectory(), start_);
+    EXPECT_TRUE(dirs_.empty());
     EXPECT_EQ(loadSettingsFile(s, path.c_str(), &extras_), LoadResult::Loaded);
     EXPECT_EQ(s, PatternSettings());
     EXPECT_EQ(filterIndex_, 2);
-    EXPECT_EQ(fsys::currentDirectory(), dir_);
+    EXPECT_EQ(dirs_, std::vector<std::string>{dir_});
 }
 
 TEST_F(SettingsFile, StreamsReadLikeFilesUpToTheLimit) {
@@ -363,15 +364,17 @@ TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
     EXPECT_EQ(s.hue, 4);
     EXPECT_EQ(tileView_, 1);
     EXPECT_EQ(filterIndex_, 1);
-    EXPECT_EQ(fsys::currentDirectory(), start_);
+    EXPECT_TRUE(dirs_.empty());
 
     s = PatternSettings();
     loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(s.hue, 4);
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
-    // The whole folder name, space included, without the line end.
-    EXPECT_EQ(fsys::currentDirectory(), other);
+    // The whole folder name, space included, without the line end; going
+    // there is the caller's choice.
+    EXPECT_EQ(dirs_, std::vector<std::string>{other});
+    EXPECT_EQ(fsys::currentDirectory(), start_);
 
     // Keys the own file lacks leave the two flags alone.
     testutil::writeFile(path, "hue=1\n");
@@ -389,28 +392,31 @@ TEST_F(SettingsFile, ExtrasAreReadOnlyFromTheOwnFile) {
     EXPECT_EQ(filterIndex_, 2);
 }
 
-TEST_F(SettingsFile, DirLineThatCannotBeUsedIsIgnored) {
-    ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
+TEST_F(SettingsFile, DirLinesComeInFileOrderUnlessUnusable) {
     const std::string path = dir_ + "/pallodex.ini";
-    testutil::writeFile(path, "dir=" + dir_ + "/gone\nbase_r=5\n");
+    // Whether a folder still exists is for whoever goes there to find out.
+    testutil::writeFile(path, "dir=" + dir_ + "/gone\nbase_r=5\ndir=sub\n");
     PatternSettings s;
     loadSettingsFile(s, path.c_str(), &extras_);
-    EXPECT_EQ(fsys::currentDirectory(), dir_);
+    EXPECT_EQ(dirs_, (std::vector<std::string>{dir_ + "/gone", "sub"}));
     EXPECT_EQ(s.base_r, 5);
 
     for (const char* text : {"dir=\n", "dir=  \r\n", "dir=", "dir =/\n", " dir=/\n", "DIR=/\n"}) {
-        testutil::writeFile(path, text);
+        testutil::writeFile(path, std::string("hue=1\n") + text);
+        dirs_.clear();
         loadSettingsFile(s, path.c_str(), &extras_);
-        EXPECT_EQ(fsys::currentDirectory(), dir_) << text;
+        EXPECT_TRUE(dirs_.empty()) << text;
     }
     // White space before the folder is skipped, as it always was.
     testutil::writeFile(path, "dir= \t/\n");
+    dirs_.clear();
     loadSettingsFile(s, path.c_str(), &extras_);
-    EXPECT_EQ(fsys::currentDirectory(), "/");
+    EXPECT_EQ(dirs_, std::vector<std::string>{"/"});
     // A stray CR at the end of a last line is a line end, not part of the name.
     testutil::writeFile(path, "dir=" + dir_ + "\r");
+    dirs_.clear();
     loadSettingsFile(s, path.c_str(), &extras_);
-    EXPECT_EQ(fsys::currentDirectory(), dir_);
+    EXPECT_EQ(dirs_, std::vector<std::string>{dir_});
 }
 
 TEST_F(SettingsFile, FolderNameWithALineBreakCannotInjectKeys) {
@@ -427,7 +433,7 @@ TEST_F(SettingsFile, FolderNameWithALineBreakCannotInjectKeys) {
     PatternSettings s;
     loadSettingsFile(s, path.c_str(), &extras_);
     EXPECT_EQ(s.bmpw, 128);
-    EXPECT_EQ(fsys::currentDirectory(), odd);
+    EXPECT_TRUE(dirs_.empty());
 }
 
 TEST_F(SettingsFile, DirLineCutByThePieceLengthIsNotUsed) {
@@ -444,18 +450,18 @@ TEST_F(SettingsFile, DirLineCutByThePieceLengthIsNotUsed) {
 
     testutil::writeFile(path, "dir=" + longer + "\r\nhue=3\r\n");
     loadSettingsFile(s, path.c_str(), &extras_);
-    EXPECT_EQ(fsys::currentDirectory(), start_);
+    EXPECT_TRUE(dirs_.empty());
     EXPECT_EQ(s.hue, 3);
 
     // The same length with its CR LF still fits: the CR is gone before the
     // line is cut.
     testutil::writeFile(path, "dir=" + exact + "\r\nhue=3\r\n");
     loadSettingsFile(s, path.c_str(), &extras_);
-    EXPECT_EQ(fsys::currentDirectory(), exact);
-    ASSERT_TRUE(fsys::setCurrentDirectory(start_));
+    EXPECT_EQ(dirs_, std::vector<std::string>{exact});
     testutil::writeFile(path, "dir=" + exact);
+    dirs_.clear();
     loadSettingsFile(s, path.c_str(), &extras_);
-    EXPECT_EQ(fsys::currentDirectory(), exact);
+    EXPECT_EQ(dirs_, std::vector<std::string>{exact});
 }
 
 TEST_F(SettingsFile, ApplySettingsLineReadsOneLineAsLoadDoes) {
@@ -472,14 +478,14 @@ TEST_F(SettingsFile, ApplySettingsLineReadsOneLineAsLoadDoes) {
     EXPECT_FALSE(applySettingsLine(s, nullptr, nullptr));
     EXPECT_EQ(s, before);
     EXPECT_EQ(filterIndex_, 1);
-    EXPECT_EQ(fsys::currentDirectory(), start_);
+    EXPECT_TRUE(dirs_.empty());
 
     EXPECT_TRUE(applySettingsLine(s, "flg_bit=2", &extras_));
     EXPECT_EQ(filterIndex_, 2);
     EXPECT_TRUE(applySettingsLine(s, "flg_array=512", &extras_));
     EXPECT_EQ(tileView_, 0);
     EXPECT_TRUE(applySettingsLine(s, ("dir=" + dir_).c_str(), &extras_));
-    EXPECT_EQ(fsys::currentDirectory(), dir_);
+    EXPECT_EQ(dirs_, std::vector<std::string>{dir_});
     EXPECT_EQ(s, before);
 }
 
@@ -495,8 +501,8 @@ TEST_F(SettingsFile, DefaultOwnFileHoldsExactlyThese39Lines) {
     ASSERT_EQ(SaveResult::Written, saveSettingsFile(PatternSettings(), "info.ini", nullptr));
     EXPECT_EQ(testutil::readFile(dir_ + "/info.ini"), kDefaultParameterLines);
     // Read back as the program would read its own file, the info file brings
-    // every default back and, holding no own-file lines, neither moves the
-    // program nor touches its flags.
+    // every default back and, holding no own-file lines, names no folder and
+    // leaves the flags alone.
     ASSERT_TRUE(fsys::setCurrentDirectory(start_));
     tileView_ = 0;
     filterIndex_ = 2;
@@ -505,7 +511,7 @@ TEST_F(SettingsFile, DefaultOwnFileHoldsExactlyThese39Lines) {
     EXPECT_EQ(back, PatternSettings());
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
-    EXPECT_EQ(fsys::currentDirectory(), start_);
+    EXPECT_TRUE(dirs_.empty());
 }
 
 TEST_F(SettingsFile, WriterSpellsOutSignedValues) {
@@ -569,7 +575,7 @@ TEST_F(SettingsFile, EveryParameterRoundTrips) {
     EXPECT_EQ(back, s);
     EXPECT_EQ(tileView_, 0);
     EXPECT_EQ(filterIndex_, 2);
-    EXPECT_EQ(fsys::currentDirectory(), folder);
+    EXPECT_EQ(dirs_, std::vector<std::string>{folder});
 }
 
 TEST_F(SettingsFile, SaveReplacesTheWholeOldFile) {

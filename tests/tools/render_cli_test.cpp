@@ -14,6 +14,7 @@
 
 #include "bmp.h"
 #include "png.h"
+#include "reference.h"
 #include "render.h"
 #include "settings_file.h"
 #include "test_util.h"
@@ -409,7 +410,9 @@ TEST(RenderCli, OutputGoesIntoWhatIsAtThePath) {
         // Standard output, by name or through a link to it; and a FIFO.
         {"", "- | cat > piped.bmp", 0, "cmp piped.bmp expected.bmp"},
         {"ln -s /dev/stdout out.lnk", "out.lnk | cat > piped.bmp", 0, "test -L out.lnk && cmp piped.bmp expected.bmp"},
-        {"mkfifo f.bmp && (cat f.bmp > got.bmp; echo done > reader.done) &", "f.bmp", 0,
+        // Only the reader goes to the background: the FIFO must be there
+        // before the command looks at the path.
+        {"mkfifo f.bmp && { (cat f.bmp > got.bmp; echo done > reader.done) & }", "f.bmp", 0,
          "for i in $(seq 600); do test -e reader.done && break; sleep 0.1; done; test -p f.bmp && cmp got.bmp "
          "expected.bmp"},
         // A device behind a link: a private null device, so that a failure

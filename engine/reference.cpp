@@ -1,11 +1,11 @@
-#include "render.h"
+#include "reference.h"
 
 #include <algorithm>
 
 #include "channel.h"
 #include "hue.h"
 #include "int32_math.h"
-#include "render_fast.h"
+#include "pixel.h"
 
 std::int32_t renderedAccuracy(const PatternSettings& s) {
     // Accuracy below 1 never reaches a render (validate repairs it).
@@ -18,14 +18,12 @@ void renderReferencePixels(const PatternSettings& s, std::uint32_t* row, std::in
                            std::int32_t x1, const std::atomic<bool>* cancel) {
     const std::int32_t px = s.periodX(), py = s.periodY(), n = renderedAccuracy(s);
     const std::int32_t ry = i32::sub(y, s.basey);
+    const ChannelParams red = channelOf(s, 0), green = channelOf(s, 1), blue = channelOf(s, 2);
     for (std::int32_t x = x0; x < x1; ++x) {
         const std::int32_t rx = i32::sub(x, s.basex);
-        std::int32_t r = evaluateChannel(rx, ry, s.base_r, s.vx_r, s.vy_r, s.mode_r, s.dg_r, s.dth_r, s.max_r,
-                                         s.min_r, s.pat_x, s.pat_y, px, py, n, cancel);
-        std::int32_t g = evaluateChannel(rx, ry, s.base_g, s.vx_g, s.vy_g, s.mode_g, s.dg_g, s.dth_g, s.max_g,
-                                         s.min_g, s.pat_x, s.pat_y, px, py, n, cancel);
-        std::int32_t b = evaluateChannel(rx, ry, s.base_b, s.vx_b, s.vy_b, s.mode_b, s.dg_b, s.dth_b, s.max_b,
-                                         s.min_b, s.pat_x, s.pat_y, px, py, n, cancel);
+        std::int32_t r = evaluateChannel(rx, ry, red, s.pat_x, s.pat_y, px, py, n, cancel);
+        std::int32_t g = evaluateChannel(rx, ry, green, s.pat_x, s.pat_y, px, py, n, cancel);
+        std::int32_t b = evaluateChannel(rx, ry, blue, s.pat_x, s.pat_y, px, py, n, cancel);
         rotateHue(r, g, b, s.hue);
         row[x] = packPixel(r, g, b);
     }
@@ -35,14 +33,4 @@ void renderReference(const PatternSettings& s, std::uint32_t* pixels) {
     for (std::int32_t y = 0; y < s.bmph; ++y)
         renderReferencePixels(s, pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(s.bmpw), y, 0,
                               s.bmpw);
-}
-
-bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt) {
-    return renderImageTuned(s, pixels, opt, RenderTuning{});
-}
-
-std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(s.bmpw) * static_cast<std::size_t>(s.bmph));
-    renderImage(s, pixels.data(), opt);
-    return pixels;
 }
