@@ -162,7 +162,8 @@ class EditorScenario : public testing::TestWithParam<Scenario> {
 protected:
     void SetUp() override {
         home_ = fsys::currentDirectory();
-        const std::string dir = PALLODEX_TEST_TMP "/editor";
+        // A folder per row: CTest runs rows side by side.
+        const std::string dir = PALLODEX_TEST_TMP "/editor/" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name());
         std::system(("mkdir -p '" + dir + "'").c_str());
         ASSERT_TRUE(fsys::setCurrentDirectory(dir));
         std::remove("pallodex.ini");
