@@ -36,6 +36,13 @@
 //                              a digit typed into an edit box and taken back)
 //   e2ehelp ping TITLE N    -> N round trips of a message to TITLE's window
 //                              procedure, 20 ms apart; prints "median MS max MS"
+//   e2ehelp drag TITLE X Y MS -> the left button down at TITLE's client X,Y, MS
+//                              milliseconds of the pointer sweeping 100 pixels
+//                              to and fro (2 pixels every 4 ms), then up; prints
+//                              "pictures N per second R" (changes of a row of
+//                              256 screen pixels 40 below X,Y while it moved)
+//                              and "release MS" (from the button coming up to
+//                              the row's last change, within 3 s of rest)
 // Output is UTF-8. Exit codes: 0 ok, 1 usage, 2 not found / not available, 3 I/O.
 #include <windows.h>
 
@@ -464,6 +471,85 @@ int ping(const wchar_t* title, int n) {
     return 0;
 }
 
+// Real input at a screen point: absolute moves (no pointer acceleration).
+void sendMouse(POINT at, DWORD flags) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    SendInput(1, &in, sizeof in);
+}
+
+struct Sweep {
+    POINT from, last;
+    int ms;
+    volatile LONG done;
+};
+
+DWORD WINAPI sweep(void* param) {
+    Sweep& s = *static_cast<Sweep*>(param);
+    const double t0 = nowMs();
+    for (int i = 1; nowMs() - t0 < s.ms; ++i) {
+        const int phase = i % 100;  // 50 steps out, 50 back
+        s.last = POINT{s.from.x + 2 * (phase < 50 ? phase : 100 - phase), s.from.y};
+        sendMouse(s.last, 0);
+        Sleep(4);
+    }
+    InterlockedExchange(&s.done, 1);
+    return 0;
+}
+
+int drag(const wchar_t* title, int x, int y, int ms) {
+    HWND hwnd = findTop(title);
+    if (!hwnd) return 2;
+    POINT from = {x, y}, row = {x, y + 40};
+    ClientToScreen(hwnd, &from);
+    ClientToScreen(hwnd, &row);
+    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, 256, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP strip = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    SelectObject(mem, strip);
+    std::vector<std::uint32_t> last(256);
+    auto changed = [&] {
+        BitBlt(mem, 0, 0, 256, 1, screen, row.x, row.y, SRCCOPY);
+        GdiFlush();
+        if (std::equal(last.begin(), last.end(), static_cast<const std::uint32_t*>(bits))) return false;
+        std::copy_n(static_cast<const std::uint32_t*>(bits), 256, last.begin());
+        return true;
+    };
+    changed();
+    sendMouse(from, 0);
+    Sleep(50);
+    sendMouse(from, MOUSEEVENTF_LEFTDOWN);
+    Sweep s = {from, from, ms, 0};
+    HANDLE mover = CreateThread(nullptr, 0, sweep, &s, 0, nullptr);
+    const double t0 = nowMs();
+    int pictures = 0;
+    while (!s.done) {
+        pictures += changed();
+        Sleep(1);
+    }
+    const double moved = nowMs() - t0;
+    WaitForSingleObject(mover, INFINITE);
+    CloseHandle(mover);
+    sendMouse(s.last, MOUSEEVENTF_LEFTUP);
+    const double up = nowMs();
+    double final = up;
+    while (nowMs() - final < 3000)
+        if (changed()) final = nowMs();
+        else Sleep(1);
+    DeleteDC(mem);
+    DeleteObject(strip);
+    ReleaseDC(nullptr, screen);
+    wchar_t line[120];
+    swprintf(line, 120, L"pictures %d per second %.1f\nrelease %.0f\n", pictures, pictures * 1000.0 / moved, final - up);
+    out(line);
+    return 0;
+}
+
 int holdClipboard(int ms) {
     if (!OpenClipboard(nullptr)) return 2;
     out(L"held\n");
@@ -487,7 +573,9 @@ int wmain(int argc, wchar_t** argv) {
     if ((argc == 6 || argc == 7) && cmd == L"latency")
         return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argc == 7 ? argv[6] : L"jm");
     if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
+    if (argc == 6 && cmd == L"drag") return drag(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
     out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
-        L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N\n");
+        L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N |"
+        L" drag TITLE X Y MS\n");
     return 1;
 }
