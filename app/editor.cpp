@@ -332,6 +332,7 @@ void Editor::onWake() {
     }
     shown_ = result.settings;
     shownFor_ = draft ? *draftFor_ : result.settings;
+    shownByHand_ = draft;
     renderStopped_ = false;
     renderer_->recycle(std::move(result.pixels));
     if (exactDue_ || exactAfterDraft_) pumpDraft();
@@ -433,7 +434,9 @@ void Editor::pumpDraft() {
 // render ran out of memory), stopping a running render, so that picture and
 // settings agree again. A draft on screen shows its settings, only less
 // smoothly: they come back, and its exact render stops. With no picture to
-// go back to, the render just stops.
+// go back to, the render just stops; a picture drawn while the hand moved
+// (of a place on its way, not in the history) stays, being near the
+// settings.
 void Editor::escape() {
     if (dragStart_) {
         cancelDrag();
@@ -448,24 +451,24 @@ void Editor::escape() {
     exactDue_ = exactAfterDraft_ = false;
     const bool busy = resting || renderer_->status().busy;
     if (!busy && (!shown_ || pictureShows(settings_))) return;
-    const bool draft = shown_ && *shown_ != *shownFor_;
+    const bool byHand = shown_ && shownByHand_;
     if (shown_) {
         History probe = history_;
         ViewState v = view();
         while (v.settings != *shownFor_ && probe.canUndo()) v = probe.undo(v);
         if (v.settings == *shownFor_) {
             history_ = probe;
-            if (!draft) {
+            if (*shown_ == *shownFor_) {
                 restoreView(v);
                 return;
             }
             applyView(v);
         }
     }
-    if (!busy && !draft) return;
+    if (!busy && !byHand) return;
     renderer_->cancel();
     draftInFlight_.reset();
-    if (!draft) {
+    if (!byHand) {
         shown_.reset();
         host_.clearPicture();
     }

@@ -123,6 +123,7 @@ private:
     std::optional<PatternSettings> shown_;  // what the picture on screen was rendered from
     // What it stands for: the same, or for a draft the settings it drafts.
     std::optional<PatternSettings> shownFor_;
+    bool shownByHand_ = false;  // drawn while the hand moved
     std::optional<ExportKind> waitingExport_;
     // Esc stopped a render with no picture to fall back on, or a render ran
     // out of memory: the title says so until the picture catches up.

@@ -123,8 +123,9 @@ std::int32_t centredOrigin(std::int32_t origin, std::int32_t at, std::int32_t fr
     // Bounded periods keep the products below within 64 bits.
     if (from > kMaxScaledPeriod || to > kMaxScaledPeriod) return origin;
     const std::int64_t twiceOffset = 2 * static_cast<std::int64_t>(at) + 1 - 2 * static_cast<std::int64_t>(origin);
+    const std::int64_t twiceFrom = 2 * static_cast<std::int64_t>(from);
     // at + round(1/2 - twiceOffset / 2 * to / from)
-    const std::int64_t moved = at + floorDiv(2 * static_cast<std::int64_t>(from) - twiceOffset * to, 2 * static_cast<std::int64_t>(from));
+    const std::int64_t moved = at + floorDiv(twiceFrom - twiceOffset * to, twiceFrom);
     return moved < INT32_MIN || moved > INT32_MAX ? origin : static_cast<std::int32_t>(moved);
 }
 

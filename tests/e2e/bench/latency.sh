@@ -43,7 +43,7 @@ drag_rate() {
     printf 'bmpw=%s\r\nbmph=%s\r\naccuracy=%s\r\npat_x=1\r\npat_y=2\r\nvx_r=900\r\nvx_g=-600\r\nvy_b=700\r\nmode_r=2\r\nmode_g=3\r\nbaserw=0\r\nbasew=37\r\nbaserh=0\r\nbaseh=53\r\n' \
         "$1" "$2" "$3" >"$ini"
     px_start
-    e2e_wait_title "$PX_WID" "$PX_TITLE" 30 || e2e_fail "the first render did not end"
+    px_expect tiled "drag-$1-$3" "$ini"  # only a picture on screen can be dragged
     e2e_focus "$PX_WID" || e2e_fail "focus"
     local out
     out=$(_e2e_wine "$E2E_HELPER" drag "$PX_WINDOW" 200 150 3000 | tr -d '\r') || e2e_fail "drag measurement: $out"

@@ -47,9 +47,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -471,78 +474,60 @@ int ping(const wchar_t* title, int n) {
     return 0;
 }
 
-// Real input at a screen point: absolute moves (no pointer acceleration).
-void sendMouse(POINT at, DWORD flags) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
-    SendInput(1, &in, sizeof in);
-}
-
-struct Sweep {
-    POINT from, last;
-    int ms;
-    volatile LONG done;
-};
-
-DWORD WINAPI sweep(void* param) {
-    Sweep& s = *static_cast<Sweep*>(param);
-    const double t0 = nowMs();
-    for (int i = 1; nowMs() - t0 < s.ms; ++i) {
-        const int phase = i % 100;  // 50 steps out, 50 back
-        s.last = POINT{s.from.x + 2 * (phase < 50 ? phase : 100 - phase), s.from.y};
-        sendMouse(s.last, 0);
-        Sleep(4);
-    }
-    InterlockedExchange(&s.done, 1);
-    return 0;
-}
-
 int drag(const wchar_t* title, int x, int y, int ms) {
     HWND hwnd = findTop(title);
     if (!hwnd) return 2;
-    POINT from = {x, y}, row = {x, y + 40};
-    ClientToScreen(hwnd, &from);
-    ClientToScreen(hwnd, &row);
+    POINT at = {x, y};
+    ClientToScreen(hwnd, &at);
+    POINT last = at;
+    // Real input, absolute (no pointer acceleration), at `last`.
+    auto send = [&](DWORD flags) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv(last.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv(last.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+        SendInput(1, &in, sizeof in);
+    };
+    // A row of 256 screen pixels below the pointer, read in one go: pixels
+    // read one by one could straddle a paint and count it twice.
     HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof info.bmiHeader, 256, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP strip = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    SelectObject(mem, strip);
-    std::vector<std::uint32_t> last(256);
+    HBITMAP row = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    SelectObject(mem, row);
+    std::uint32_t seen[256] = {};
     auto changed = [&] {
-        BitBlt(mem, 0, 0, 256, 1, screen, row.x, row.y, SRCCOPY);
+        BitBlt(mem, 0, 0, 256, 1, screen, at.x, at.y + 40, SRCCOPY);
         GdiFlush();
-        if (std::equal(last.begin(), last.end(), static_cast<const std::uint32_t*>(bits))) return false;
-        std::copy_n(static_cast<const std::uint32_t*>(bits), 256, last.begin());
-        return true;
+        const bool same = !std::memcmp(seen, bits, sizeof seen);
+        return !same && std::memcpy(seen, bits, sizeof seen);
     };
     changed();
-    sendMouse(from, 0);
-    Sleep(50);
-    sendMouse(from, MOUSEEVENTF_LEFTDOWN);
-    Sweep s = {from, from, ms, 0};
-    HANDLE mover = CreateThread(nullptr, 0, sweep, &s, 0, nullptr);
+    send(MOUSEEVENTF_LEFTDOWN);
+    std::atomic<bool> moving{true};
+    std::thread mover([&] {
+        const double t0 = nowMs();
+        for (int i = 1; nowMs() - t0 < ms; ++i, Sleep(4)) {
+            last.x = at.x + 2 * std::min(i % 100, 100 - i % 100);
+            send(0);
+        }
+        moving = false;
+    });
     const double t0 = nowMs();
     int pictures = 0;
-    while (!s.done) {
-        pictures += changed();
-        Sleep(1);
-    }
+    // Polled a millisecond apart, leaving the cores to the program.
+    for (; moving; Sleep(1)) pictures += changed();
     const double moved = nowMs() - t0;
-    WaitForSingleObject(mover, INFINITE);
-    CloseHandle(mover);
-    sendMouse(s.last, MOUSEEVENTF_LEFTUP);
+    mover.join();
+    send(MOUSEEVENTF_LEFTUP);
     const double up = nowMs();
     double final = up;
-    while (nowMs() - final < 3000)
+    for (; nowMs() - final < 3000; Sleep(1))
         if (changed()) final = nowMs();
-        else Sleep(1);
     DeleteDC(mem);
-    DeleteObject(strip);
+    DeleteObject(row);
     ReleaseDC(nullptr, screen);
     wchar_t line[120];
     swprintf(line, 120, L"pictures %d per second %.1f\nrelease %.0f\n", pictures, pictures * 1000.0 / moved, final - up);

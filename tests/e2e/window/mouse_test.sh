@@ -13,9 +13,7 @@ px_begin
 drag() {
     local x=$((CX + $1)) y=$((CY + $2)) i
     e2e_focus "$PX_WID" && xdotool mousemove --sync "$x" "$y" mousedown 1 || return 1
-    for i in 1 2 3 4; do
-        xdotool mousemove --sync $((x + $3 * i / 4)) $((y + $4 * i / 4)) && sleep 0.05 || return 1
-    done
+    for i in 1 2 3 4; do xdotool mousemove --sync $((x + $3 * i / 4)) $((y + $4 * i / 4)) && sleep 0.05 || return 1; done
     if [[ -n ${5:-} ]]; then xdotool key "$5" && sleep 0.2 || return 1; fi
     xdotool mouseup 1
 }
@@ -26,16 +24,12 @@ save() {
     e2e_file_dialog "$E2E_TITLE_SAVE" "$PX_START/$1.ini" && e2e_wait_file "$PX_START/$1.ini" || e2e_fail "saving $1"
     px_expect tiled "$1" "$PX_START/$1.ini"
 }
-# menu_at X Y : a drop-down is open whose top left corner is within a few
-# pixels of client X,Y.
+# menu_at X Y : a drop-down is open, its top left corner at client X,Y.
 menu_at() {
-    local popup X Y WIDTH HEIGHT SCREEN
-    e2e_poll 5 px_menu_popup >/dev/null || { e2e_log "no menu"; return 1; }
-    popup=$(px_menu_popup)
-    eval "$(xdotool getwindowgeometry --shell "$popup")"
+    local X Y WIDTH HEIGHT SCREEN
+    e2e_poll 5 px_menu_popup >/dev/null && eval "$(xdotool getwindowgeometry --shell "$(px_menu_popup)")" || return 1
     e2e_grab_rect "$X" "$Y" "$WIDTH" "$HEIGHT" "$E2E_ARTIFACTS/menu-$1-$2.png"
-    ((X >= CX + $1 - 4 && X <= CX + $1 + 4 && Y >= CY + $2 - 4 && Y <= CY + $2 + 4)) ||
-        { e2e_log "menu at $X,$Y, not at client $1,$2 ($((CX + $1)),$((CY + $2)))"; return 1; }
+    ((X - CX - $1 <= 4 && CX + $1 - X <= 4 && Y - CY - $2 <= 4 && CY + $2 - Y <= 4)) || { e2e_log "menu at $X,$Y"; return 1; }
 }
 
 px_start
@@ -64,8 +58,7 @@ menu_at 300 200 || e2e_fail "no menu at the pointer"
 e2e_key "$PX_WID" r || e2e_fail "R"
 e2e_poll 5 _px_no_popup || e2e_fail "the menu stayed"
 save r1
-cmp -s <(tr -d '\r' <"$PX_START/r1.ini" | grep -v '^b[ma][ps]') <("$PX_RENDER" --set basex=37 --set basey=-21 --print-settings | tr -d '\r' | grep -v '^b[ma][ps]') &&
-    e2e_fail "おまかせ in the picture's menu changed nothing"
+n=$(e2e_diff_count "$E2E_ARTIFACTS/d1.bmp" "$E2E_ARTIFACTS/r1.bmp") && ((n > 0)) || e2e_fail "おまかせ changed nothing"
 e2e_key "$PX_WID" shift+F10 || e2e_fail "Shift+F10"
 menu_at $((CW / 2)) $((CH / 2)) || e2e_fail "Shift+F10: no menu at the window's centre"
 px_close_menu
