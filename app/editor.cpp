@@ -7,7 +7,9 @@
 #include "generate.h"
 #include "keyboard.h"
 #include "random.h"
+#include "reference.h"
 #include "settings_file.h"
+#include "zoom.h"
 
 namespace {
 
@@ -19,6 +21,18 @@ constexpr std::uint64_t kSettingsFileMaxBytes = 1 << 20;
 constexpr auto kProgressDelay = std::chrono::milliseconds(150);
 // Quitting stops a running render; this long is it waited for.
 constexpr auto kQuitWait = std::chrono::milliseconds(100);
+// A hand that rests this long gets the exact picture.
+constexpr auto kRestDelay = std::chrono::milliseconds(150);
+// Wheel notches closer together than this are one undo step.
+constexpr auto kBurstGap = std::chrono::milliseconds(500);
+
+// What the picture shows while the hand moves: one sample per pixel, a
+// small fraction of a smooth render's time.
+PatternSettings draftOf(const PatternSettings& s) {
+    PatternSettings draft = s;
+    if (renderedAccuracy(s) > 1) draft.accuracy = 1;
+    return draft;
+}
 
 // Bits from the system's entropy source, or none where it fails (some
 // runtimes have none, or a fixed one: the clock in freshSeed covers those).
@@ -72,7 +86,9 @@ void Editor::close() {
 // tick while a render runs: progress once the render has taken a moment.
 void Editor::updateRenderState() {
     const RenderStatus st = renderer_->status();
-    const bool showProgress = st.busy && std::chrono::steady_clock::now() - st.since >= kProgressDelay;
+    // Drafts come and go too fast to be worth a word.
+    const bool drafting = draftInFlight_.has_value();
+    const bool showProgress = st.busy && !drafting && clock_() - std::max(st.since, progressFrom_) >= kProgressDelay;
     std::string title = lastTitle_;
     int percent = -1;
     if (showProgress) {
@@ -80,12 +96,12 @@ void Editor::updateRenderState() {
         char text[64];
         std::snprintf(text, sizeof text, " ― 描画中 %d%%  (Escで中止)", percent);
         title = title_ + text;
-    } else if (!st.busy) {
+    } else if (!st.busy || drafting) {
         title = renderStopped_ ? title_ + " ― 中止" : title_;
     }
     if (title != lastTitle_) host_.setTitle(lastTitle_ = title);
     if (percent != lastPercent_) host_.setProgress(lastPercent_ = percent);
-    if (!st.busy && ticking_) host_.setTicking(ticking_ = false);
+    if (!st.busy && !exactDue_ && !exactAfterDraft_ && ticking_) host_.setTicking(ticking_ = false);
     const Pointer pointer = waitingExport_ ? Pointer::Waiting : showProgress ? Pointer::Working : Pointer::Normal;
     if (pointer != pointer_) host_.setPointer(pointer_ = pointer);
 }
@@ -93,6 +109,7 @@ void Editor::updateRenderState() {
 // Brings the picture to the image of s: at once if it already shows it,
 // else by asking the worker, which stops whatever it was rendering.
 void Editor::showImageOf(const PatternSettings& s) {
+    draftInFlight_.reset();
     if (pictureShows(s)) {
         renderer_->cancel();
         renderStopped_ = false;
@@ -111,6 +128,24 @@ bool Editor::blockedByExport() {
     return true;
 }
 
+// Every command first ends what the hand is doing, where it is.
+bool Editor::refused() {
+    settleGesture();
+    return blockedByExport();
+}
+
+// A drag ends as if released, a wheel burst asks for its exact picture now.
+void Editor::settleGesture() {
+    if (dragStart_) {
+        history_.record(*dragStart_, view());
+        dragStart_.reset();
+    }
+    if (exactDue_ || exactAfterDraft_) {
+        exactDue_ = exactAfterDraft_ = false;
+        showImageOf(settings_);
+    }
+}
+
 // One undo step from `before` to what the settings are now, shown.
 void Editor::change(const ViewState& before) {
     history_.record(before, view());
@@ -119,12 +154,16 @@ void Editor::change(const ViewState& before) {
 
 // Puts a state from the history in place: the tile flag at once, the
 // parameters through a render.
-void Editor::restoreView(const ViewState& v) {
+void Editor::applyView(const ViewState& v) {
     if (v.tileView != tileView_) {
         tileView_ = v.tileView;
         host_.tileChanged(tiled());
     }
     settings_ = v.settings;
+}
+
+void Editor::restoreView(const ViewState& v) {
+    applyView(v);
     showImageOf(settings_);
 }
 
@@ -134,16 +173,20 @@ void Editor::key(unsigned vk) {
         return;
     }
     if (waitingExport_) return;
+    // Shift and Ctrl come as keys too, and must not end a gesture.
+    PatternSettings probe = settings_;
+    std::int8_t probeTile = tileView_;
+    if (applyKey(vk, probe, probeTile) == KeyEffect::None) return;
+    settleGesture();
     const ViewState before = view();
     const KeyEffect effect = applyKey(vk, settings_, tileView_);
-    if (effect == KeyEffect::None) return;
     if (effect == KeyEffect::TileToggled) host_.tileChanged(tiled());
     change(before);
 }
 
 // Only the arrangement changes: no new render.
 void Editor::toggleTile() {
-    if (blockedByExport()) return;
+    if (refused()) return;
     const ViewState before = view();
     tileView_ = tileView_ ? 0 : 1;
     history_.record(before, view());
@@ -151,11 +194,11 @@ void Editor::toggleTile() {
 }
 
 void Editor::undo() {
-    if (!blockedByExport() && history_.canUndo()) restoreView(history_.undo(view()));
+    if (!refused() && history_.canUndo()) restoreView(history_.undo(view()));
 }
 
 void Editor::redo() {
-    if (!blockedByExport() && history_.canRedo()) restoreView(history_.redo(view()));
+    if (!refused() && history_.canRedo()) restoreView(history_.redo(view()));
 }
 
 // A new seed for each press: entropy, the clock and a counter, mixed so that
@@ -177,7 +220,7 @@ void Editor::replaceSettings(const PatternSettings& next) {
 }
 
 void Editor::random() {
-    if (blockedByExport()) return;
+    if (refused()) return;
     // The generator takes its size and accuracy from a repaired set.
     PatternSettings keep = settings_;
     keep.validate();
@@ -185,11 +228,11 @@ void Editor::random() {
 }
 
 void Editor::mutate() {
-    if (!blockedByExport()) replaceSettings(mutateSettings(settings_, freshSeed()));
+    if (!refused()) replaceSettings(mutateSettings(settings_, freshSeed()));
 }
 
 void Editor::editColours() {
-    if (blockedByExport()) return;
+    if (refused()) return;
     const ViewState before = view();
     if (std::optional<PatternSettings> committed = host_.editColours(settings_)) settings_ = *committed;
     // Whatever closed the dialog: this also replaces an uncommitted
@@ -219,27 +262,27 @@ void Editor::runWaitingExport() {
 }
 
 void Editor::saveImage() {
-    if (!blockedByExport() && host_.chooseImageFile(imageFormatIndex_)) exportCurrentImage(ExportKind::ImageFile);
+    if (!refused() && host_.chooseImageFile(imageFormatIndex_)) exportCurrentImage(ExportKind::ImageFile);
 }
 
 void Editor::copyImage() {
-    if (!blockedByExport()) exportCurrentImage(ExportKind::Clipboard);
+    if (!refused()) exportCurrentImage(ExportKind::Clipboard);
 }
 
 void Editor::setWallpaper() {
-    if (!blockedByExport()) exportCurrentImage(ExportKind::Wallpaper);
+    if (!refused()) exportCurrentImage(ExportKind::Wallpaper);
 }
 
 // A settings file chosen in the dialog is the user's explicit choice: unlike
 // the own pallodex.ini, a read-only one is a failure to say, not a pin.
 void Editor::saveSettingsAs() {
-    if (blockedByExport() || !host_.chooseSettingsFile(true, settingsFileName_)) return;
+    if (refused() || !host_.chooseSettingsFile(true, settingsFileName_)) return;
     if (saveSettingsFile(settings_, settingsFileName_.c_str(), nullptr) != SaveResult::Written)
         host_.showFileError("情報を保存できませんでした。", settingsFileName_);
 }
 
 void Editor::openSettings() {
-    if (!blockedByExport() && host_.chooseSettingsFile(false, settingsFileName_)) openSettingsFile(settingsFileName_);
+    if (!refused() && host_.chooseSettingsFile(false, settingsFileName_)) openSettingsFile(settingsFileName_);
 }
 
 // Reads a settings file as one undo step. A file that cannot be read or holds
@@ -254,7 +297,7 @@ void Editor::openSettingsFile(const std::string& path) {
 }
 
 void Editor::openOutsideFile(const std::string& path, bool readable) {
-    if (blockedByExport()) return;
+    if (refused()) return;
     if (!readable) {
         host_.showFileError("設定を読み込めませんでした。", path);
         return;
@@ -284,47 +327,154 @@ void Editor::onRenderFailed(const PatternSettings& failed) {
 void Editor::onWake() {
     RenderResult result;
     if (!renderer_ || !renderer_->take(result)) return;  // superseded after it was posted
+    const bool draft = draftInFlight_ && result.settings == *draftInFlight_;
+    draftInFlight_.reset();
     if (result.pixels.empty() || !host_.showPicture(result.settings, result.pixels)) {
         onRenderFailed(result.settings);
         return;
     }
     shown_ = result.settings;
+    shownFor_ = draft ? *draftFor_ : result.settings;
+    shownByHand_ = draft;
     renderStopped_ = false;
     renderer_->recycle(std::move(result.pixels));
+    if (exactDue_ || exactAfterDraft_) pumpDraft();
     updateRenderState();
     if (waitingExport_ && pictureShows(settings_)) runWaitingExport();
 }
 
 void Editor::tick() {
-    if (renderer_) updateRenderState();
+    if (!renderer_) return;
+    if (exactDue_ && clock_() - lastMove_ >= kRestDelay) rest();
+    updateRenderState();
 }
 
-// Esc gives up a waiting export; otherwise it undoes the changes the picture
-// does not show (yet, or ever, when their render ran out of memory),
-// stopping a running render, so that picture and settings agree again. With
-// no picture to go back to, the render just stops.
+bool Editor::beginDrag() {
+    if (dragStart_ || waitingExport_) return false;
+    dragStart_ = view();
+    dragMoved_ = false;
+    return true;
+}
+
+void Editor::dragBy(std::int32_t dx, std::int32_t dy) {
+    if (!dragStart_) return;
+    const PatternSettings next = shiftSettings(dragStart_->settings, dx, dy);
+    if (next == settings_) return;
+    settings_ = next;
+    dragMoved_ = true;
+    moved();
+}
+
+void Editor::endDrag() {
+    if (!dragStart_) return;
+    history_.record(*dragStart_, view());
+    dragStart_.reset();
+    if (dragMoved_) rest();
+}
+
+void Editor::cancelDrag() {
+    if (!dragStart_) return;
+    settings_ = dragStart_->settings;
+    dragStart_.reset();
+    if (dragMoved_) rest();
+}
+
+void Editor::wheel(int notches, std::int32_t x, std::int32_t y, bool hue) {
+    if (notches == 0 || dragStart_ || waitingExport_) return;
+    const auto now = clock_();
+    if (!burst_ || now - burst_->last > kBurstGap || history_.revision() != burst_->revision)
+        burst_ = WheelBurst{view(), history_.revision(), now, false};
+    burst_->last = now;
+    const PatternSettings next = hue ? turnHue(settings_, notches) : zoomSettings(settings_, notches, x, y);
+    if (next == settings_) return;
+    settings_ = next;
+    if (!burst_->recorded) history_.record(burst_->before, view());
+    burst_->recorded = true;
+    burst_->revision = history_.revision();
+    moved();
+}
+
+// The hand moved the pattern: the picture follows in drafts.
+void Editor::moved() {
+    lastMove_ = clock_();
+    exactDue_ = true;
+    exactAfterDraft_ = false;
+    if (!ticking_) host_.setTicking(ticking_ = true);
+    pumpDraft();
+    updateRenderState();
+}
+
+// The hand rests: the exact picture, once the draft shows where it rests,
+// so that the pattern never jumps back to an older place meanwhile.
+void Editor::rest() {
+    exactDue_ = false;
+    exactAfterDraft_ = true;
+    pumpDraft();
+    updateRenderState();
+}
+
+// One draft at a time: a new request would stop the one under way, and a
+// hand moving faster than drafts are drawn would then never see one.
+void Editor::pumpDraft() {
+    const PatternSettings draft = draftOf(settings_);
+    if (pictureShows(settings_) || pictureShows(draft)) {
+        if (exactAfterDraft_) {
+            exactAfterDraft_ = false;
+            progressFrom_ = clock_();
+            showImageOf(settings_);
+        }
+        return;
+    }
+    if (draftInFlight_) return;
+    renderer_->request(draft);
+    draftInFlight_ = draft;
+    draftFor_ = settings_;
+    if (!ticking_) host_.setTicking(ticking_ = true);
+}
+
+// Esc ends a drag where it began and gives up a waiting export; otherwise
+// it undoes the changes the picture does not show (yet, or ever, when their
+// render ran out of memory), stopping a running render, so that picture and
+// settings agree again. A draft on screen shows its settings, only less
+// smoothly: they come back, and its exact render stops. With no picture to
+// go back to, the render just stops; a picture drawn while the hand moved
+// (of a place on its way, not in the history) stays, being near the
+// settings.
 void Editor::escape() {
+    if (dragStart_) {
+        cancelDrag();
+        return;
+    }
     if (waitingExport_) {
         waitingExport_.reset();
         updateRenderState();
         return;
     }
-    const bool busy = renderer_->status().busy;
+    const bool resting = exactDue_ || exactAfterDraft_;
+    exactDue_ = exactAfterDraft_ = false;
+    const bool busy = resting || renderer_->status().busy;
     if (!busy && (!shown_ || pictureShows(settings_))) return;
+    const bool byHand = shown_ && shownByHand_;
     if (shown_) {
         History probe = history_;
         ViewState v = view();
-        while (v.settings != *shown_ && probe.canUndo()) v = probe.undo(v);
-        if (v.settings == *shown_) {
+        while (v.settings != *shownFor_ && probe.canUndo()) v = probe.undo(v);
+        if (v.settings == *shownFor_) {
             history_ = probe;
-            restoreView(v);
-            return;
+            if (*shown_ == *shownFor_) {
+                restoreView(v);
+                return;
+            }
+            applyView(v);
         }
     }
-    if (!busy) return;
+    if (!busy && !byHand) return;
     renderer_->cancel();
-    shown_.reset();
-    host_.clearPicture();
+    draftInFlight_.reset();
+    if (!byHand) {
+        shown_.reset();
+        host_.clearPicture();
+    }
     renderStopped_ = true;
     updateRenderState();
 }

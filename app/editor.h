@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +62,27 @@ public:
     // host could not name it, which is said as a file that cannot be read.
     void openOutsideFile(const std::string& path, bool readable = true);
 
+    // The pointer on the picture. A drag moves the pattern with the hand:
+    // beginDrag as the button goes down on the picture (false, and no drag,
+    // while an export waits), dragBy with the pointer's offset in pixels
+    // from where it went down, endDrag as it comes up (one undo step),
+    // cancelDrag (or Esc) to put the pattern back. Any other command first
+    // ends the drag where it is.
+    bool beginDrag();
+    void dragBy(std::int32_t dx, std::int32_t dy);
+    void endDrag();
+    void cancelDrag();
+    bool dragging() const { return dragStart_.has_value(); }
+    // Wheel notches over image pixel (x, y) of the tile under the pointer:
+    // the pattern larger (> 0) or smaller around that point, or with hue,
+    // its colours turned. Notches that follow each other within about half
+    // a second make one undo step.
+    void wheel(int notches, std::int32_t x, std::int32_t y, bool hue);
+    // While the hand moves the picture follows in quick drafts; the exact
+    // picture follows once it rests. Gestures are timed by this clock.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+
     // Worker news (after host.wake()) and the progress tick.
     void onWake();
     void tick();
@@ -70,7 +92,13 @@ private:
     void showImageOf(const PatternSettings& s);
     bool pictureShows(const PatternSettings& s) const { return shown_ && *shown_ == s; }
     bool blockedByExport();
+    bool refused();
+    void settleGesture();
+    void moved();
+    void rest();
+    void pumpDraft();
     void change(const ViewState& before);
+    void applyView(const ViewState& v);
     void restoreView(const ViewState& v);
     void replaceSettings(const PatternSettings& next);
     void exportCurrentImage(ExportKind kind);
@@ -92,7 +120,10 @@ private:
     std::string startDir_;
     std::string settingsFileName_;  // what the settings-file dialogs offer
 
-    std::optional<PatternSettings> shown_;  // what the picture on screen shows
+    std::optional<PatternSettings> shown_;  // what the picture on screen was rendered from
+    // What it stands for: the same, or for a draft the settings it drafts.
+    std::optional<PatternSettings> shownFor_;
+    bool shownByHand_ = false;  // drawn while the hand moved
     std::optional<ExportKind> waitingExport_;
     // Esc stopped a render with no picture to fall back on, or a render ran
     // out of memory: the title says so until the picture catches up.
@@ -106,4 +137,21 @@ private:
     int lastPercent_ = -1;
     Pointer pointer_ = Pointer::Normal;
     std::uint64_t presses_ = 0;
+
+    Clock clock_ = [] { return std::chrono::steady_clock::now(); };
+    std::optional<ViewState> dragStart_;
+    bool dragMoved_ = false;
+    struct WheelBurst {
+        ViewState before;
+        std::uint64_t revision;  // the history's, after the burst's last change
+        std::chrono::steady_clock::time_point last;
+        bool recorded;
+    };
+    std::optional<WheelBurst> burst_;
+    std::chrono::steady_clock::time_point lastMove_;
+    bool exactDue_ = false;         // once the hand has rested a moment
+    bool exactAfterDraft_ = false;  // as soon as the draft of the settings shows
+    std::optional<PatternSettings> draftInFlight_, draftFor_;
+    // The exact render after a gesture shows progress only from its own start.
+    std::chrono::steady_clock::time_point progressFrom_;
 };

@@ -29,6 +29,9 @@ public:
     void record(const ViewState& before, const ViewState& after);
 
     bool canUndo() const { return !undo_.empty(); }
+    // Changes with every step recorded, undone or redone: a gesture that
+    // finds it as it left it may add to its own step.
+    std::uint64_t revision() const { return revision_; }
     bool canRedo() const { return !redo_.empty(); }
 
     // Steps back from `current` (which becomes redoable) and returns the state
@@ -40,4 +43,5 @@ public:
 private:
     std::size_t limit_;
     std::deque<ViewState> undo_, redo_;
+    std::uint64_t revision_ = 0;
 };

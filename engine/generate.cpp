@@ -8,6 +8,7 @@
 #include "channel.h"
 #include "random.h"
 #include "reference.h"
+#include "repeat.h"
 #include "tile_measure.h"
 
 // How a random set tiles. Every channel is a function of a column wave and a
@@ -26,42 +27,10 @@
 namespace {
 
 using PS = PatternSettings;
+using namespace tiling;
 
 constexpr std::int64_t kInt32Max = 2147483647;
 
-bool isProportional(std::int8_t method) { return method < WaveTriangle || method > WaveSineAbsolute; }
-// Periods per repeat of the wave: a proportional ramp closes after one.
-std::int32_t periodsPerRepeat(std::int8_t method) {
-    if (isProportional(method)) return 1;
-    return method == WaveTriangle || method == WaveSine ? 4 : 2;
-}
-std::int8_t effectiveMode(std::int8_t mode) { return mode >= EdgeLimit && mode <= EdgeTurnSlow ? mode : static_cast<std::int8_t>(EdgeLoop); }
-std::int32_t gcd(std::int32_t a, std::int32_t b) { return b == 0 ? a : gcd(b, a % b); }
-
-struct Repeat {
-    std::int32_t length;  // lambda, pixels
-    std::int32_t count;   // k
-};
-
-// The repeat lengths that tile a side, fewest repeats first. Each is a
-// multiple of `step` and keeps its period (lambda / periods) times the
-// accuracy within the renderer's bound.
-std::vector<Repeat> repeatsFor(std::int32_t side, std::int32_t step, std::int32_t periods, std::int64_t accuracy) {
-    std::vector<Repeat> out;
-    // A ramp costs a whole mode cycle per repeat, affordable only on long
-    // repeats; a wave needs two pixels per period to be more than stripes.
-    const std::int32_t minLength = std::max(step, periods == 1 ? 32 : 2 * periods);
-    for (std::int32_t k = 1; k * minLength <= side; ++k)
-        for (std::int32_t r = 0; r <= 2; ++r) {
-            const std::int32_t rest = side - r;
-            if ((r == 0 && k < 2) || rest % k != 0) continue;
-            const std::int32_t length = rest / k;
-            if (length < minLength || length % step != 0) continue;
-            if (static_cast<std::int64_t>(length / periods) * accuracy > kMaxScaledPeriod) continue;
-            out.push_back({length, k});
-        }
-    return out;
-}
 
 // Mean neighbour difference one channel's wave adds along its direction, per
 // pixel, before the output range scales it: the wave's travel per repeat plus
@@ -272,8 +241,7 @@ PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
     s.bmph = keep.bmph;
     s.accuracy = keep.accuracy;
     const std::int64_t n = std::max<std::int32_t>(keep.accuracy, 1);
-    // The dither matrix repeats every 16 supersamples, every 16 / gcd pixels.
-    const std::int32_t ditherStep = 16 / gcd(16, static_cast<std::int32_t>(n % 16 == 0 ? 16 : n % 16));
+    const std::int32_t ditherStep = ditherRepeat(n);
     Axis axes[2];
     axes[0].side = std::max<std::int32_t>(s.bmpw, 1);
     axes[1].side = std::max<std::int32_t>(s.bmph, 1);

@@ -24,6 +24,9 @@
 #define IDM_RANDOM 32780
 #define IDM_MUTATE 32781
 #define IDM_KEYS 32782
+#define IDM_VARIATIONS 32790
+// The picture's own menu (right click, Shift+F10, the menu key).
+#define IDR_PICTURE_MENU 32791
 
 // Colour-scheme dialog controls.
 #define IDC_VX_R 1000

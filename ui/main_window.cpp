@@ -119,8 +119,21 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
             if (wParam != kProgressTimer) break;
             editor.tick();
             return 0;
+        case WM_LBUTTONDOWN:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+        case WM_MOUSEWHEEL:
+        case WM_CONTEXTMENU:
+            if (w.mouse().handle(message, wParam, lParam)) return 0;
+            break;
         case WM_SETCURSOR:
-            if (editor.pointer() == Pointer::Normal || LOWORD(lParam) != HTCLIENT) break;
+            // The busy pointers first, then the move pointer over the picture.
+            if (LOWORD(lParam) != HTCLIENT) break;
+            if (editor.pointer() == Pointer::Normal) {
+                if (w.mouse().setCursor()) return TRUE;
+                break;
+            }
             SetCursor(LoadCursorA(nullptr, editor.pointer() == Pointer::Waiting ? IDC_WAIT : IDC_APPSTARTING));
             return TRUE;
         default:

@@ -14,7 +14,9 @@ constexpr UINT kProgressTickMs = 50;
 }  // namespace
 
 MainWindow::MainWindow(HWND hwnd, const char* title)
-    : hwnd_(hwnd), editor_(*this, std::make_unique<RenderScheduler>([this] { wake(); }), title) {}
+    : hwnd_(hwnd),
+      editor_(*this, std::make_unique<RenderScheduler>([this] { wake(); }), title),
+      mouse_(hwnd, editor_, [this](POINT client, POINT* pixel) { return pictureAt(client, pixel); }) {}
 
 void MainWindow::destroy() {
     closing_ = true;
@@ -37,9 +39,12 @@ void MainWindow::openOutsideFile(const std::wstring& file) {
 
 void MainWindow::wake() { PostMessageA(hwnd_, kWakeMessage, 0, 0); }
 
+// Painted at once: while a hand drags the picture, a paint left for an empty
+// queue could wait behind a stream of mouse moves.
 bool MainWindow::showPicture(const PatternSettings& s, std::vector<std::uint32_t>& pixels) {
     const bool shown = surface_.fill(s, pixels);
     InvalidateRect(hwnd_, nullptr, FALSE);
+    UpdateWindow(hwnd_);
     return shown;
 }
 
@@ -119,4 +124,18 @@ void MainWindow::refreshCursor() {
     if (!GetCursorPos(&p) || WindowFromPoint(p) != hwnd_) return;
     SendMessageA(hwnd_, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd_),
                  MAKELPARAM(SendMessageA(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), WM_MOUSEMOVE));
+}
+
+// The picture starts at the client area's corner, repeated from there when
+// tiled (see ImageSurface::paint).
+bool MainWindow::pictureAt(POINT client, POINT* pixel) const {
+    RECT area;
+    if (!surface_.hasImage() || !GetClientRect(hwnd_, &area) || !PtInRect(&area, client)) return false;
+    const int w = surface_.width(), h = surface_.height();
+    if (editor_.tiled()) {
+        *pixel = POINT{client.x % w, client.y % h};
+        return true;
+    }
+    *pixel = client;
+    return client.x < w && client.y < h;
 }

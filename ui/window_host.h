@@ -10,6 +10,7 @@
 #include <string>
 
 #include "editor.h"
+#include "picture_mouse.h"
 #include "surface.h"
 #include "taskbar.h"
 
@@ -26,6 +27,7 @@ public:
 
     HWND hwnd() const { return hwnd_; }
     Editor& editor() { return editor_; }
+    PictureMouse& mouse() { return mouse_; }
     // The image surface; false when the system has none to give.
     bool create() { return surface_.create(hwnd_); }
     // The window goes: the editor saves, the surface and taskbar are let go.
@@ -53,13 +55,15 @@ public:
 
 private:
     void refreshCursor();
+    bool pictureAt(POINT client, POINT* pixel) const;
 
     HWND hwnd_;
     ImageSurface surface_;
     TaskbarProgress taskbar_;
     char imageFileName_[MAX_PATH] = "";  // the last image file, offered again
     bool closing_ = false;
-    Editor editor_;  // last: its renderer stops before the surface goes
+    Editor editor_;  // after the surface: its renderer stops before the surface goes
+    PictureMouse mouse_;
 };
 
 // The MainWindow of a main window; null before WM_CREATE and after WM_NCDESTROY.

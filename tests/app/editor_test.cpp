@@ -16,7 +16,10 @@
 
 namespace {
 
-std::string tag(const PatternSettings& s) { return std::to_string(s.basex); }
+// basex, then hNNN for a hue and s for a smooth (accuracy 4) set.
+std::string tag(const PatternSettings& s) {
+    return std::to_string(s.basex) + (s.hue ? "h" + std::to_string(s.hue) : "") + (s.accuracy > 1 ? "s" : "");
+}
 
 class FakeRenderer final : public Renderer {
 public:
@@ -105,7 +108,10 @@ struct Scenario {
 };
 
 // After "start" the first picture (basex 0) is on screen. J and M move the
-// origin by +4 and -4, done and oom end the newest render.
+// origin by +4 and -4, done and oom end the newest render. drag, to:DX,DY
+// and drop are the left button going down, moving and coming up; wheel:N
+// and hue:N wheel notches (plain at pixel 64,64, and with Ctrl); wait:MS
+// lets time pass (with a tick). smooth loads a set of accuracy 4.
 const Scenario kScenarios[] = {
     {"keys during a render replace it", "J J done", "render:4 render:8 picture:8", 8, "Pallodex"},
     {"a key back to the picture stops the render", "J M", "render:4", 0, "Pallodex"},
@@ -117,7 +123,7 @@ const Scenario kScenarios[] = {
     {"Esc after a failure goes back to the picture", "J oom Esc", "render:4 box", 0, "Pallodex"},
     {"an export waits for the render", "J copy done", "render:4 picture:4 export:copy", 4, "Pallodex"},
     {"an export of the picture on screen runs at once", "save", "export:file", 0, "Pallodex"},
-    {"keys are ignored and commands refused while it waits", "J copy J space undo done",
+    {"keys are ignored and commands refused while it waits", "J copy J space undo drag to:5,0 hue:1 done",
      "render:4 beep beep picture:4 export:copy", 4, "Pallodex"},
     {"Esc gives up the waiting export", "J copy Esc done", "render:4 picture:4", 4, "Pallodex"},
     {"a waiting export that runs out of memory always says so", "J oom copy oom",
@@ -129,6 +135,23 @@ const Scenario kScenarios[] = {
      "render:20 render:12 picture:12 render:0", 0, "(Escで中止)"},
     {"a cancelled colour dialog shows the committed picture again", "colours:cancel", "render:20", 0, "Pallodex"},
     {"the tile flag is its own undo step", "tile undo", "single tiled", 0, "Pallodex"},
+    {"a drag is one step; a fast hand never stops the draft under way", "drag to:5,0 to:7,0 done to:9,0 done drop undo redo",
+     "render:5 picture:5 render:7 picture:7 render:9 render:0 render:9", 9, "(Escで中止)"},
+    {"Esc during a drag puts the pattern back, as no step", "drag to:5,0 done Esc done undo",
+     "render:5 picture:5 render:0 picture:0", 0, "Pallodex"},
+    {"a key during a drag ends it where it is", "drag to:5,0 J done to:7,0 undo", "render:5 render:9 picture:9 render:5", 5,
+     "(Escで中止)"},
+    {"drafts while the hand moves, the exact picture once it rests", "smooth drag to:5,0 wait:200 done", "render:0s picture:0s render:5 picture:5 render:5s",
+     5, "Pallodex"},
+    {"the exact render after a gesture shows progress after its own delay", "smooth drag to:5,0 done drop wait:200",
+     "render:0s picture:0s render:5 picture:5 render:5s", 5, "(Escで中止)"},
+    {"Esc keeps a draft and its settings; an export waits for the exact picture", "smooth drag to:5,0 done drop Esc copy done",
+     "render:0s picture:0s render:5 picture:5 render:5s render:5s picture:5s export:copy", 5, "Pallodex"},
+    {"Esc while notches are on their way keeps their picture", "hue:1 done hue:1 Esc",
+     "render:0h51 picture:0h51 render:0h102", 0, "中止"},
+    {"notches close together are one step", "hue:1 hue:1 done wait:600 hue:1 undo undo",
+     "render:0h51 picture:0h51 render:0h102 render:0h153 render:0h102 render:0", 0, "(Escで中止)"},
+    {"the wheel zooms around the pointer", "wheel:1 undo", "render:-7", 0, "Pallodex"},
 };
 
 void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
@@ -137,11 +160,13 @@ class EditorScenario : public testing::TestWithParam<Scenario> {
 protected:
     void SetUp() override {
         home_ = fsys::currentDirectory();
-        const std::string dir = PALLODEX_TEST_TMP "/editor";
+        // A folder per row: CTest runs rows side by side.
+        const std::string dir = PALLODEX_TEST_TMP "/editor/" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name());
         std::system(("mkdir -p '" + dir + "'").c_str());
         ASSERT_TRUE(fsys::setCurrentDirectory(dir));
         std::remove("pallodex.ini");
         std::ofstream("good.txt") << "basex=40\n";
+        std::ofstream("smooth.txt") << "accuracy=4\n";
     }
     void TearDown() override { fsys::setCurrentDirectory(home_); }
     std::string home_;
@@ -154,6 +179,8 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
     FakeRenderer& renderer = *owned;
     Editor editor(host, std::move(owned), "Pallodex");
     host.editor = &editor;
+    auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1);
+    editor.setClock([&now] { return now; });
     editor.open();
     const bool restart = std::string(sc.script).rfind("restart", 0) == 0;
     if (!restart) {
@@ -177,6 +204,12 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
         else if (step == "tile") editor.toggleTile();
         else if (step == "open") host.fileToOpen = arg.empty() ? "good.txt" : arg, editor.openSettings();
         else if (step == "colours") host.fileToOpen = arg, editor.editColours();
+        else if (step == "smooth") host.fileToOpen = "smooth.txt", editor.openSettings(), renderer.finish(true), editor.onWake();
+        else if (step == "drag") editor.beginDrag();
+        else if (step == "to") editor.dragBy(std::stoi(arg), std::stoi(arg.substr(arg.find(',') + 1)));
+        else if (step == "drop") editor.endDrag();
+        else if (step == "wheel" || step == "hue") editor.wheel(std::stoi(arg), 64, 64, step == "hue");
+        else if (step == "wait") now += std::chrono::milliseconds(std::stoi(arg)), editor.tick();
         else if (step != "restart") FAIL() << "unknown step " << step;
     }
     std::string log;

@@ -7,6 +7,7 @@
 #include "settings_file.h"
 #include "test_util.h"
 #include "tile_measure.h"
+#include "zoom.h"
 
 TEST(Presets, EachIsASavedFileOfASeamlessPictureAndTogetherTheyShowEveryFeature) {
     const std::string dir = PALLODEX_PRESETS_DIR;
@@ -30,6 +31,11 @@ TEST(Presets, EachIsASavedFileOfASeamlessPictureAndTogetherTheyShowEveryFeature)
         EXPECT_TRUE(m.seamless()) << file << ": wrap " << m.columns.wrap << " / " << m.rows.wrap;
         EXPECT_FALSE(m.flat()) << file;
         EXPECT_FALSE(m.noise()) << file << ": " << m.neighbour;
+        // A wheel notch either way keeps the tile seamless.
+        for (const int notches : {1, -1, -3}) {
+            const std::vector<std::uint32_t> zoomed = renderImage(zoomSettings(s, notches, s.bmpw / 3, s.bmph / 2));
+            EXPECT_TRUE(measureTile(zoomed.data(), s.bmpw, s.bmph).seamless()) << file << " zoomed " << notches;
+        }
         px.insert(px.begin(), {static_cast<std::uint32_t>(s.bmpw), static_cast<std::uint32_t>(s.bmph)});
         const auto [at, added] = pictures.emplace(std::move(px), name);
         EXPECT_TRUE(added) << name << " renders the same picture as " << at->second;

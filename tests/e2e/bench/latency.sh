@@ -4,9 +4,10 @@
 # 2048 x 2048 at accuracy 1, 4, 16 and 64), Space -> a new random wallpaper
 # on screen (1024 and 2048 square, accuracy 1 and 16), a digit typed in the
 # colour dialog -> its preview on screen (1024 square, accuracy 1), the menu
-# and quitting after a storm of Space or Shift+Space presses, and how
-# quickly the window answers a message while a render of hours runs. Prints
-# figures; checks nothing.
+# and quitting after a storm of Space or Shift+Space presses, pictures a
+# second during a drag and the time to the exact picture after it (1024 and
+# 2048 square, accuracy 1 and 16), and how quickly the window answers a
+# message while a render of hours runs. Prints figures; checks nothing.
 # Run by `make bench-win32`.
 #   tests/e2e/bench/latency.sh [PREFIX EXE RENDER]
 set -uo pipefail
@@ -33,6 +34,24 @@ measure() {
     out=$(_e2e_wine "$E2E_HELPER" latency "$PX_WINDOW" "$4" "$5" "$SAMPLES" "$6") || e2e_fail "latency measurement: $out"
     printf '%s, %sx%s accuracy %s: median %s ms (%s presses: %s)\n' "$7" "$1" "$2" "$3" \
         "$(awk '/^median/ { print $2 }' <<<"$out")" "$SAMPLES" "$(grep -v median <<<"$out" | tr -d '\r' | tr '\n' ' ')"
+}
+
+# drag_rate W H ACCURACY : pictures a second while a drag sweeps the picture
+# to and fro for 3 s (triangle and sine waves of short periods, so that
+# every shift shows), and the time from the button coming up to the exact
+# picture.
+drag_rate() {
+    printf 'bmpw=%s\r\nbmph=%s\r\naccuracy=%s\r\npat_x=1\r\npat_y=2\r\nvx_r=900\r\nvx_g=-600\r\nvy_b=700\r\nmode_r=2\r\nmode_g=3\r\nbaserw=0\r\nbasew=37\r\nbaserh=0\r\nbaseh=53\r\n' \
+        "$1" "$2" "$3" >"$ini"
+    px_start
+    px_expect tiled "drag-$1-$3" "$ini"  # only a picture on screen can be dragged
+    e2e_focus "$PX_WID" || e2e_fail "focus"
+    local out
+    out=$(_e2e_wine "$E2E_HELPER" drag "$PX_WINDOW" 200 150 3000 | tr -d '\r') || e2e_fail "drag measurement: $out"
+    printf 'drag, %sx%s accuracy %s: %s pictures a second (%s in 3 s); button up -> exact picture %s ms\n' "$1" "$2" "$3" \
+        "$(awk '/^pictures/ { print $5 }' <<<"$out")" "$(awk '/^pictures/ { print $2 }' <<<"$out")" \
+        "$(awk '/^release/ { print $2 }' <<<"$out")"
+    px_quit menu
 }
 
 # preview_latency W H ACCURACY : a digit typed at the end of the colour
@@ -62,6 +81,9 @@ for size in 1024 2048; do
     for acc in 1 16; do key_latency $size $size $acc space "Space -> new random wallpaper"; done
 done
 preview_latency 1024 1024 1
+for size in 1024 2048; do
+    for acc in 1 16; do drag_rate $size $size $acc; done
+done
 
 # storm KEYS : 100 presses 5 ms apart at 1536 x 1536, accuracy 64, then the
 # time until the File menu is on screen, and from Alt+F4 to the end.

@@ -36,13 +36,23 @@
 //                              a digit typed into an edit box and taken back)
 //   e2ehelp ping TITLE N    -> N round trips of a message to TITLE's window
 //                              procedure, 20 ms apart; prints "median MS max MS"
+//   e2ehelp drag TITLE X Y MS -> the left button down at TITLE's client X,Y, MS
+//                              milliseconds of the pointer sweeping 100 pixels
+//                              to and fro (2 pixels every 4 ms), then up; prints
+//                              "pictures N per second R" (changes of a row of
+//                              256 screen pixels 40 below X,Y while it moved)
+//                              and "release MS" (from the button coming up to
+//                              the row's last change, within 3 s of rest)
 // Output is UTF-8. Exit codes: 0 ok, 1 usage, 2 not found / not available, 3 I/O.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -464,6 +474,67 @@ int ping(const wchar_t* title, int n) {
     return 0;
 }
 
+int drag(const wchar_t* title, int x, int y, int ms) {
+    HWND hwnd = findTop(title);
+    if (!hwnd) return 2;
+    POINT at = {x, y};
+    ClientToScreen(hwnd, &at);
+    POINT last = at;
+    // Real input, absolute (no pointer acceleration), at `last`.
+    auto send = [&](DWORD flags) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv(last.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv(last.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+        SendInput(1, &in, sizeof in);
+    };
+    // A row of 256 screen pixels below the pointer, read in one go: pixels
+    // read one by one could straddle a paint and count it twice.
+    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, 256, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP row = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    SelectObject(mem, row);
+    std::uint32_t seen[256] = {};
+    auto changed = [&] {
+        BitBlt(mem, 0, 0, 256, 1, screen, at.x, at.y + 40, SRCCOPY);
+        GdiFlush();
+        const bool same = !std::memcmp(seen, bits, sizeof seen);
+        return !same && std::memcpy(seen, bits, sizeof seen);
+    };
+    changed();
+    send(MOUSEEVENTF_LEFTDOWN);
+    std::atomic<bool> moving{true};
+    std::thread mover([&] {
+        const double t0 = nowMs();
+        for (int i = 1; nowMs() - t0 < ms; ++i, Sleep(4)) {
+            last.x = at.x + 2 * std::min(i % 100, 100 - i % 100);
+            send(0);
+        }
+        moving = false;
+    });
+    const double t0 = nowMs();
+    int pictures = 0;
+    // Polled a millisecond apart, leaving the cores to the program.
+    for (; moving; Sleep(1)) pictures += changed();
+    const double moved = nowMs() - t0;
+    mover.join();
+    send(MOUSEEVENTF_LEFTUP);
+    const double up = nowMs();
+    double final = up;
+    for (; nowMs() - final < 3000; Sleep(1))
+        if (changed()) final = nowMs();
+    DeleteDC(mem);
+    DeleteObject(row);
+    ReleaseDC(nullptr, screen);
+    wchar_t line[120];
+    swprintf(line, 120, L"pictures %d per second %.1f\nrelease %.0f\n", pictures, pictures * 1000.0 / moved, final - up);
+    out(line);
+    return 0;
+}
+
 int holdClipboard(int ms) {
     if (!OpenClipboard(nullptr)) return 2;
     out(L"held\n");
@@ -487,7 +558,9 @@ int wmain(int argc, wchar_t** argv) {
     if ((argc == 6 || argc == 7) && cmd == L"latency")
         return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argc == 7 ? argv[6] : L"jm");
     if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
+    if (argc == 6 && cmd == L"drag") return drag(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
     out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
-        L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N\n");
+        L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N |"
+        L" drag TITLE X Y MS\n");
     return 1;
 }
