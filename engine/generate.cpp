@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "channel.h"
+#include "int32_math.h"
 #include "render_fast.h"
 #include "tile_measure.h"
 
@@ -305,19 +306,6 @@ PatternSettings drawSettings(const PatternSettings& keep, Rng& rng) {
 
 }  // namespace
 
-PatternSettings randomSettings(const PatternSettings& keep, std::uint64_t seed) {
-    Rng rng(seed);
-    PatternSettings s;
-    // Rarely the waves, posterised or clamped, leave too few colours; the
-    // next draw from the same seed's stream does better.
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        s = drawSettings(keep, rng);
-        const std::vector<std::uint32_t> look = samplePixels(s);
-        if (look.size() < TileMeasure::kEnoughColours || distinctColours(look) >= TileMeasure::kEnoughColours) break;
-    }
-    return s;
-}
-
 namespace {
 
 // The larger of the two directions' estimated mean neighbour differences.
@@ -353,14 +341,17 @@ bool axisLive(const PatternSettings& s, std::int32_t PS::* Channel::*amp) {
 // mappings applied sample by sample, waves rescaled or swapped for another of
 // the same repeat, and shifts of a whole repeating pattern. Returns the
 // changed field's address, or nullptr when the drawn change does not apply.
-const void* changeOne(Rng& rng, PatternSettings& s) {
+const void* changeOne(Rng& rng, PatternSettings& s, MutateScope scope) {
     const Channel& ch = kChannels[rng.below(3)];
     auto setIfNew = [](std::int32_t& field, std::int64_t value) -> const void* {
         if (value == field || !fitsDialog(value)) return nullptr;
         field = static_cast<std::int32_t>(value);
         return &field;
     };
-    switch (rng.below(11)) {
+    // Drawn whatever the scope, so that every scope takes the same stream.
+    const std::int32_t change = rng.below(11);
+    if ((scope & (change <= 5 ? MutateColour : MutateShape)) == 0) return nullptr;
+    switch (change) {
         case 0: {
             const std::int64_t h = (static_cast<std::int64_t>(s.hue) % 1530 + 1530) % 1530;
             return setIfNew(s.hue, (h + rng.range(200, 1330)) % 1530);
@@ -433,9 +424,59 @@ const void* changeOne(Rng& rng, PatternSettings& s) {
     }
 }
 
+// The values of the kinds outside scope, taken from keep.
+void keepOutOfScope(PatternSettings& s, const PatternSettings& keep, MutateScope scope) {
+    if ((scope & MutateColour) == 0) {
+        for (const Channel& ch : kChannels)
+            for (std::int32_t PS::*f : {ch.base, ch.dg, ch.dth, ch.max, ch.min}) s.*f = keep.*f;
+        s.hue = keep.hue;
+    }
+    if ((scope & MutateShape) == 0) {
+        for (const Channel& ch : kChannels) {
+            s.*ch.vx = keep.*ch.vx;
+            s.*ch.vy = keep.*ch.vy;
+            s.*ch.mode = keep.*ch.mode;
+        }
+        for (std::int32_t PS::*f : {&PS::basew, &PS::baseh, &PS::baserw, &PS::baserh, &PS::basex, &PS::basey})
+            s.*f = keep.*f;
+        s.pat_x = keep.pat_x;
+        s.pat_y = keep.pat_y;
+    }
+}
+
+// Whether a dither, if any, repeats with both waves: the matrix repeats every
+// 16 supersamples, each wave after periodsPerRepeat periods.
+bool ditherRepeats(const PatternSettings& s) {
+    bool dithered = false;
+    for (const Channel& ch : kChannels) dithered = dithered || std::abs(static_cast<std::int64_t>(s.*ch.dth)) > 1;
+    const std::int32_t n = std::max<std::int32_t>(s.accuracy, 1) % 16;
+    const std::int64_t step = 16 / gcd(16, n == 0 ? 16 : n);
+    return !dithered || ((static_cast<std::int64_t>(s.periodX()) * periodsPerRepeat(s.pat_x)) % step == 0 &&
+                         (static_cast<std::int64_t>(s.periodY()) * periodsPerRepeat(s.pat_y)) % step == 0);
+}
+
 }  // namespace
 
-PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t seed) {
+PatternSettings randomSettings(const PatternSettings& keep, std::uint64_t seed, MutateScope scope) {
+    Rng rng(seed);
+    PatternSettings s;
+    // Rarely the waves, posterised or clamped, leave too few colours; the
+    // next draw from the same seed's stream does better. Kept values join
+    // new ones that were drawn without them, which may also give noise or a
+    // dither that breaks the tile.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        s = drawSettings(keep, rng);
+        if (scope != MutateAll) {
+            keepOutOfScope(s, keep, scope);
+            if (noiseEstimate(s) > 40 || !ditherRepeats(s)) continue;
+        }
+        const std::vector<std::uint32_t> look = samplePixels(s);
+        if (look.size() < TileMeasure::kEnoughColours || distinctColours(look) >= TileMeasure::kEnoughColours) break;
+    }
+    return s;
+}
+
+PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t seed, MutateScope scope) {
     Rng rng(seed);
     const std::vector<std::uint32_t> before = samplePixels(current);
     PatternSettings best = current;
@@ -447,7 +488,7 @@ PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t see
         std::vector<std::ptrdiff_t> changed;
         for (int tries = 0; tries < 64 && static_cast<int>(changed.size()) < wanted; ++tries) {
             PatternSettings trial = s;
-            const void* field = changeOne(rng, trial);
+            const void* field = changeOne(rng, trial, scope);
             if (field == nullptr) continue;
             const std::ptrdiff_t offset =
                 static_cast<const char*>(field) - reinterpret_cast<const char*>(&trial);
@@ -468,7 +509,16 @@ PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t see
             bestShown = shown;
         }
     }
-    // Half a turn of the hue changes any picture that has colour at all.
-    if (best == current) best.hue = static_cast<std::int32_t>(((current.hue % 1530) + 1530 + 765) % 1530);
+    if (best != current) return best;
+    if (scope & MutateColour) {
+        // Half a turn of the hue changes any picture that has colour at all.
+        best.hue = static_cast<std::int32_t>(((current.hue % 1530) + 1530 + 765) % 1530);
+    } else {
+        // The picture mirrored: every wave turned round, which tiles as before.
+        for (const Channel& ch : kChannels) {
+            best.*ch.vx = i32::neg(best.*ch.vx);
+            best.*ch.vy = i32::neg(best.*ch.vy);
+        }
+    }
     return best;
 }
