@@ -110,6 +110,7 @@ bool Editor::blockedByExport() {
 void Editor::change(const ViewState& before) {
     history_.record(before, view());
     showImageOf(settings_);
+    host_.settingsChanged(settings_);
 }
 
 // Puts a state from the history in place: the tile flag at once, the
@@ -121,6 +122,7 @@ void Editor::restoreView(const ViewState& v) {
     }
     settings_ = v.settings;
     showImageOf(settings_);
+    host_.settingsChanged(settings_);
 }
 
 void Editor::key(unsigned vk) {
@@ -183,6 +185,10 @@ void Editor::random() {
 
 void Editor::mutate() {
     if (!blockedByExport()) replaceSettings(mutateSettings(settings_, freshSeed()));
+}
+
+void Editor::pick(const PatternSettings& s) {
+    if (!blockedByExport()) replaceSettings(s);
 }
 
 void Editor::editColours() {

@@ -48,6 +48,9 @@ public:
     // Space: a new random wallpaper; Shift+Space: a small change of this one.
     void random();
     void mutate();
+    // A set chosen in another window (the variations): one undo step, shown
+    // as Space shows its set.
+    void pick(const PatternSettings& s);
     void editColours();
     // While the colour dialog is open: the window shows these values.
     void preview(const PatternSettings& trial);
@@ -65,6 +68,9 @@ public:
     void onWake();
     void tick();
 
+    // A seed no other press of this run, nor any other run, starts from.
+    std::uint64_t freshSeed();
+
 private:
     void updateRenderState();
     void showImageOf(const PatternSettings& s);
@@ -79,7 +85,6 @@ private:
     void escape();
     void openSettingsFile(const std::string& path);
     ViewState view() const { return ViewState{settings_, tileView_}; }
-    std::uint64_t freshSeed();
 
     EditorHost& host_;
     std::unique_ptr<Renderer> renderer_;

@@ -67,6 +67,7 @@ public:
     std::string title;
     std::string fileToOpen;
     Editor* editor = nullptr;
+    PatternSettings followed;  // what settingsChanged said last
 
     void wake() override {}
     bool showPicture(const PatternSettings& s, std::vector<std::uint32_t>&) override {
@@ -74,6 +75,7 @@ public:
     }
     void clearPicture() override { log.push_back("clear"); }
     void tileChanged(bool tiled) override { log.push_back(tiled ? "tiled" : "single"); }
+    void settingsChanged(const PatternSettings& s) override { followed = s; }
     void setTitle(const std::string& t) override { title = t; }
     void setProgress(int) override {}
     void setPointer(Pointer) override {}
@@ -129,6 +131,10 @@ const Scenario kScenarios[] = {
      "render:20 render:12 picture:12 render:0", 0, "(Escで中止)"},
     {"a cancelled colour dialog shows the committed picture again", "colours:cancel", "render:20", 0, "Pallodex"},
     {"the tile flag is its own undo step", "tile undo", "single tiled", 0, "Pallodex"},
+    {"a picked set is one undo step", "pick:44 done undo", "render:44 picture:44 render:0", 0, "(Escで中止)"},
+    {"picking the set on screen is no step", "pick:0 undo", "", 0, "Pallodex"},
+    {"a pick waits for the waiting export", "J copy pick:44 done", "render:4 beep picture:4 export:copy", 4,
+     "Pallodex"},
 };
 
 void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
@@ -155,6 +161,7 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
     Editor editor(host, std::move(owned), "Pallodex");
     host.editor = &editor;
     editor.open();
+    host.followed = editor.settings();
     const bool restart = std::string(sc.script).rfind("restart", 0) == 0;
     if (!restart) {
         ASSERT_TRUE(renderer.finish(true));
@@ -177,7 +184,13 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
         else if (step == "tile") editor.toggleTile();
         else if (step == "open") host.fileToOpen = arg.empty() ? "good.txt" : arg, editor.openSettings();
         else if (step == "colours") host.fileToOpen = arg, editor.editColours();
-        else if (step != "restart") FAIL() << "unknown step " << step;
+        else if (step == "pick") {
+            PatternSettings s = editor.settings();
+            s.basex = std::stoi(arg);
+            editor.pick(s);
+        } else if (step != "restart") FAIL() << "unknown step " << step;
+        // Windows that follow the parameters are told of every change.
+        EXPECT_TRUE(host.followed == editor.settings()) << step;
     }
     std::string log;
     for (const std::string& e : host.log) log += (log.empty() ? "" : " ") + e;
