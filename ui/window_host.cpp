@@ -14,7 +14,9 @@ constexpr UINT kProgressTickMs = 50;
 }  // namespace
 
 MainWindow::MainWindow(HWND hwnd, const char* title)
-    : hwnd_(hwnd), editor_(*this, std::make_unique<RenderScheduler>([this] { wake(); }), title) {}
+    : hwnd_(hwnd),
+      editor_(*this, std::make_unique<RenderScheduler>([this] { wake(); }), title),
+      variations_(hwnd, editor_) {}
 
 void MainWindow::destroy() {
     closing_ = true;
