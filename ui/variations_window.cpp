@@ -224,24 +224,22 @@ int VariationsWindow::cellAt(POINT p) const {
     return -1;
 }
 
+// A cell not finished yet is the window's background, which its picture
+// fills in.
 void VariationsWindow::paintGrid(HDC dc) {
     RECT client = {};
     GetClientRect(grid_, &client);
     int saved = SaveDC(dc);
     for (int i = 0; i < Variations::kCells; ++i) {
         const RECT r = cellRect(i);
-        ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+        if (pictures_[static_cast<std::size_t>(i)]->hasImage()) ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
     }
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     RestoreDC(dc, saved);
     for (int i = 0; i < Variations::kCells; ++i) {
-        const RECT r = cellRect(i);
         const ImageSurface& picture = *pictures_[static_cast<std::size_t>(i)];
-        if (!picture.hasImage()) {
-            // Not finished yet: a plain cell that the picture will fill.
-            FillRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
-            continue;
-        }
+        if (!picture.hasImage()) continue;
+        const RECT r = cellRect(i);
         saved = SaveDC(dc);
         IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
         SetViewportOrgEx(dc, r.left, r.top, nullptr);

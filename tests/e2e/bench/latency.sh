@@ -3,7 +3,8 @@
 # process: key press -> new image on screen (1024 x 1024 at accuracy 1, and
 # 2048 x 2048 at accuracy 1, 4, 16 and 64), Space -> a new random wallpaper
 # on screen (1024 and 2048 square, accuracy 1 and 16), a digit typed in the
-# colour dialog -> its preview on screen (1024 square, accuracy 1), and how
+# colour dialog -> its preview on screen (1024 square, accuracy 1), X -> the
+# variations window with nine filled cells (2048 square, accuracy 1 and 16), and how
 # quickly the window answers a message while a render of hours runs. Prints
 # figures; checks nothing.
 # Run by `make bench-win32`.
@@ -61,6 +62,22 @@ for size in 1024 2048; do
     for acc in 1 16; do key_latency $size $size $acc space "Space -> new random wallpaper"; done
 done
 preview_latency 1024 1024 1
+
+# variations_latency W H ACCURACY : X opens the variations window, measured
+# until its nine cells are filled, closed after each.
+variations_latency() {
+    local out
+    printf 'bmpw=%s\r\nbmph=%s\r\naccuracy=%s\r\n' "$1" "$2" "$3" >"$ini"
+    px_start
+    e2e_wait_title "$PX_WID" "$PX_TITLE" 60 || e2e_fail "the first render did not end"
+    e2e_focus "$PX_WID" || e2e_fail "focus"
+    out=$(_e2e_wine "$E2E_HELPER" cells X "候補から選ぶ" "$SAMPLES") || e2e_fail "variations measurement: $out"
+    printf 'X -> nine variations on screen, %sx%s accuracy %s: median %s ms (%s openings: %s)\n' "$1" "$2" "$3" \
+        "$(awk '/^median/ { print $2 }' <<<"$out")" "$SAMPLES" "$(grep -v median <<<"$out" | tr -d '\r' | tr '\n' ' ')"
+    px_quit menu
+}
+variations_latency 2048 2048 1
+variations_latency 2048 2048 16
 
 printf 'bmpw=2048\r\nbmph=2048\r\naccuracy=100000\r\n' >"$ini"
 px_start
