@@ -179,7 +179,10 @@ void VariationsWindow::placeFirstTime() {
     MONITORINFO mi = {};
     mi.cbSize = sizeof mi;
     if (GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi)) {
+        // A small screen at a large scale takes smaller cells.
         const RECT& wa = mi.rcWork;
+        r.right = r.left + std::min(r.right - r.left, wa.right - wa.left);
+        r.bottom = r.top + std::min(r.bottom - r.top, wa.bottom - wa.top);
         LONG dx = std::min(0L, wa.right - r.right), dy = std::min(0L, wa.bottom - r.bottom);
         dx = std::max(dx, wa.left - r.left);
         dy = std::max(dy, wa.top - r.top);
