@@ -97,7 +97,7 @@ CellRenderer::CellRenderer(std::function<void()> ready, int threads) : shared_(s
     std::thread([s = shared_] { s->work(); }).detach();
 }
 
-CellRenderer::~CellRenderer() { shutdown(std::chrono::seconds(10)); }
+CellRenderer::~CellRenderer() { shutdown(std::chrono::milliseconds(100)); }
 
 std::uint64_t CellRenderer::start(std::int32_t w, std::int32_t h, std::vector<CellJob> jobs) {
     std::lock_guard<std::mutex> lock(shared_->mutex);

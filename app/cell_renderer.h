@@ -34,6 +34,8 @@ public:
     // be taken; it must be quick and safe from any thread (posting a window
     // message is). threads: render threads per cell, 0 for all.
     explicit CellRenderer(std::function<void()> ready, int threads = 0);
+    // Stops the worker, waiting a moment at most (see shutdown): a window
+    // that closes is never kept waiting for a set still being made.
     ~CellRenderer();
     CellRenderer(const CellRenderer&) = delete;
     CellRenderer& operator=(const CellRenderer&) = delete;

@@ -1,6 +1,5 @@
 #include "variations.h"
 
-#include <chrono>
 #include <utility>
 
 Variations::Variations(std::function<void()> ready, std::function<std::uint64_t()> seed, int threads)
@@ -86,5 +85,3 @@ bool Variations::take(CellResult& out) {
     c.pictured = !out.pixels.empty();
     return true;
 }
-
-void Variations::shutdown() { renderer_.shutdown(std::chrono::milliseconds(100)); }

@@ -3,7 +3,7 @@
 // them, or as Space, keeping what the scope keeps out), each made and
 // rendered at the cells' size off the window's thread and taken as soon as
 // it is finished. Every call comes on the window's thread and returns at
-// once.
+// once; so does the destructor, after which ready() is not called again.
 #pragma once
 
 #include <array>
@@ -42,8 +42,6 @@ public:
     const std::optional<PatternSettings>& settings(int cell) const { return cells_[static_cast<std::size_t>(cell)].settings; }
     // After ready(): the next finished cell, whose set is now the cell's.
     bool take(CellResult& out);
-    // Stops the worker without waiting for a set being made.
-    void shutdown();
 
 private:
     struct Cell {

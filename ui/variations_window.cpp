@@ -121,6 +121,7 @@ LRESULT CALLBACK VariationsWindow::gridProc(HWND grid, UINT message, WPARAM wPar
 bool VariationsWindow::create(HWND dlg) {
     hwnd_ = dlg;
     dpi_ = dpiOf(dlg);
+    SendMessageA(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconA(g_hInst, MAKEINTRESOURCEA(IDI_PALLODEX))));
     keys_ = LoadAcceleratorsA(g_hInst, MAKEINTRESOURCEA(IDR_VARIATIONS));
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -157,7 +158,6 @@ bool VariationsWindow::create(HWND dlg) {
 }
 
 void VariationsWindow::destroy() {
-    if (variations_) variations_->shutdown();
     variations_.reset();
     for (auto& p : pictures_) p.reset();
     hwnd_ = grid_ = nullptr;
