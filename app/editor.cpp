@@ -135,7 +135,9 @@ bool Editor::refused() {
 }
 
 // A drag ends as if released, a wheel burst asks for its exact picture now.
+// Windows that follow the parameters hear of a gesture once it settles.
 void Editor::settleGesture() {
+    const bool settling = dragStart_ || exactDue_;
     if (dragStart_) {
         history_.record(*dragStart_, view());
         dragStart_.reset();
@@ -144,12 +146,14 @@ void Editor::settleGesture() {
         exactDue_ = exactAfterDraft_ = false;
         showImageOf(settings_);
     }
+    if (settling) host_.settingsChanged(settings_);
 }
 
 // One undo step from `before` to what the settings are now, shown.
 void Editor::change(const ViewState& before) {
     history_.record(before, view());
     showImageOf(settings_);
+    host_.settingsChanged(settings_);
 }
 
 // Puts a state from the history in place: the tile flag at once, the
@@ -165,6 +169,7 @@ void Editor::applyView(const ViewState& v) {
 void Editor::restoreView(const ViewState& v) {
     applyView(v);
     showImageOf(settings_);
+    host_.settingsChanged(settings_);
 }
 
 void Editor::key(unsigned vk) {
@@ -229,6 +234,10 @@ void Editor::random() {
 
 void Editor::mutate() {
     if (!refused()) replaceSettings(mutateSettings(settings_, freshSeed()));
+}
+
+void Editor::pick(const PatternSettings& s) {
+    if (!blockedByExport()) replaceSettings(s);
 }
 
 void Editor::editColours() {
@@ -409,6 +418,7 @@ void Editor::moved() {
 void Editor::rest() {
     exactDue_ = false;
     exactAfterDraft_ = true;
+    host_.settingsChanged(settings_);
     pumpDraft();
     updateRenderState();
 }
@@ -468,6 +478,7 @@ void Editor::escape() {
             applyView(v);
         }
     }
+    if (resting || shown_) host_.settingsChanged(settings_);
     if (!busy && !byHand) return;
     renderer_->cancel();
     draftInFlight_.reset();

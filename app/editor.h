@@ -49,6 +49,9 @@ public:
     // Space: a new random wallpaper; Shift+Space: a small change of this one.
     void random();
     void mutate();
+    // A set chosen in another window (the variations): one undo step, shown
+    // as Space shows its set.
+    void pick(const PatternSettings& s);
     void editColours();
     // While the colour dialog is open: the window shows these values.
     void preview(const PatternSettings& trial);
@@ -73,6 +76,8 @@ public:
     void endDrag();
     void cancelDrag();
     bool dragging() const { return dragStart_.has_value(); }
+    // A drag or a burst of wheel notches that has not come to rest yet.
+    bool handMoving() const { return dragStart_ || exactDue_; }
     // Wheel notches over image pixel (x, y) of the tile under the pointer:
     // the pattern larger (> 0) or smaller around that point, or with hue,
     // its colours turned. Notches that follow each other within about half
@@ -86,6 +91,9 @@ public:
     // Worker news (after host.wake()) and the progress tick.
     void onWake();
     void tick();
+
+    // A seed no other press of this run, nor any other run, starts from.
+    std::uint64_t freshSeed();
 
 private:
     void updateRenderState();
@@ -107,7 +115,6 @@ private:
     void escape();
     void openSettingsFile(const std::string& path);
     ViewState view() const { return ViewState{settings_, tileView_}; }
-    std::uint64_t freshSeed();
 
     EditorHost& host_;
     std::unique_ptr<Renderer> renderer_;

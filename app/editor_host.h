@@ -33,6 +33,9 @@ public:
     virtual void clearPicture() = 0;
     // The tile flag changed: the menu's check mark and the arrangement.
     virtual void tileChanged(bool tiled) = 0;
+    // The parameters may have changed (a command that changes them ran, or
+    // was undone): windows that follow them look at s. Not for previews.
+    virtual void settingsChanged(const PatternSettings& s) { static_cast<void>(s); }
 
     virtual void setTitle(const std::string& title) = 0;
     // percent 0..100, or -1 for none (the taskbar button's progress).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "channel.h"
+#include "int32_math.h"
 #include "random.h"
 #include "reference.h"
 #include "repeat.h"
@@ -255,19 +256,6 @@ PatternSettings drawSettings(const PatternSettings& keep, SplitMix64& rng) {
 
 }  // namespace
 
-PatternSettings randomSettings(const PatternSettings& keep, std::uint64_t seed) {
-    SplitMix64 rng(seed);
-    PatternSettings s;
-    // Rarely the waves, posterised or clamped, leave too few colours; the
-    // next draw from the same seed's stream does better.
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        s = drawSettings(keep, rng);
-        const std::vector<std::uint32_t> look = samplePixels(s);
-        if (look.size() < TileMeasure::kEnoughColours || distinctColours(look) >= TileMeasure::kEnoughColours) break;
-    }
-    return s;
-}
-
 namespace {
 
 // The larger of the two directions' estimated mean neighbour differences.
@@ -397,18 +385,69 @@ const void* shiftPattern(SplitMix64& rng, PatternSettings& s) {
 // mappings applied sample by sample, waves rescaled or swapped for another of
 // the same repeat, and shifts of a whole repeating pattern. Returns the
 // changed field's address, or nullptr when the drawn change does not apply.
-const void* changeOne(SplitMix64& rng, PatternSettings& s) {
+const void* changeOne(SplitMix64& rng, PatternSettings& s, MutateScope scope) {
     const ChannelFields& ch = kChannelFields[rng.below(3)];
+    // Drawn whatever the scope, so that every scope takes the same stream.
     const std::int32_t kind = rng.below(11);
+    if ((scope & (kind <= 5 ? MutateColour : MutateShape)) == 0) return nullptr;
     if (kind <= 4) return changeColourMapping(rng, s, ch, kind);
     if (kind <= 6) return changeFolding(rng, s, ch, kind == 6);
     if (kind <= 8) return changeAmplitude(rng, s, ch);
     return kind == 9 ? changeMethod(rng, s) : shiftPattern(rng, s);
 }
 
+// The values of the kinds outside scope, taken from keep.
+void keepOutOfScope(PatternSettings& s, const PatternSettings& keep, MutateScope scope) {
+    if ((scope & MutateColour) == 0) {
+        for (const ChannelFields& ch : kChannelFields)
+            for (std::int32_t PS::*f : {ch.base, ch.posterize, ch.dither, ch.max, ch.min}) s.*f = keep.*f;
+        s.hue = keep.hue;
+    }
+    if ((scope & MutateShape) == 0) {
+        for (const ChannelFields& ch : kChannelFields) {
+            s.*ch.vx = keep.*ch.vx;
+            s.*ch.vy = keep.*ch.vy;
+            s.*ch.mode = keep.*ch.mode;
+        }
+        for (std::int32_t PS::*f : {&PS::basew, &PS::baseh, &PS::baserw, &PS::baserh, &PS::basex, &PS::basey})
+            s.*f = keep.*f;
+        s.pat_x = keep.pat_x;
+        s.pat_y = keep.pat_y;
+    }
+}
+
+// Whether a dither, if any, repeats with both waves: the matrix repeats every
+// ditherRepeat pixels, each wave after periodsPerRepeat periods.
+bool ditherRepeats(const PatternSettings& s) {
+    bool dithered = false;
+    for (int c = 0; c < 3; ++c) dithered = dithered || std::abs(static_cast<std::int64_t>(channelOf(s, c).dither)) > 1;
+    const std::int64_t step = ditherRepeat(std::max<std::int32_t>(s.accuracy, 1));
+    return !dithered || ((static_cast<std::int64_t>(s.periodX()) * periodsPerRepeat(s.pat_x)) % step == 0 &&
+                         (static_cast<std::int64_t>(s.periodY()) * periodsPerRepeat(s.pat_y)) % step == 0);
+}
+
 }  // namespace
 
-PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t seed) {
+PatternSettings randomSettings(const PatternSettings& keep, std::uint64_t seed, MutateScope scope) {
+    SplitMix64 rng(seed);
+    PatternSettings s;
+    // Rarely the waves, posterised or clamped, leave too few colours; the
+    // next draw from the same seed's stream does better. Kept values join
+    // new ones that were drawn without them, which may also give noise or a
+    // dither that breaks the tile.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        s = drawSettings(keep, rng);
+        if (scope != MutateAll) {
+            keepOutOfScope(s, keep, scope);
+            if (noiseEstimate(s) > 40 || !ditherRepeats(s)) continue;
+        }
+        const std::vector<std::uint32_t> look = samplePixels(s);
+        if (look.size() < TileMeasure::kEnoughColours || distinctColours(look) >= TileMeasure::kEnoughColours) break;
+    }
+    return s;
+}
+
+PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t seed, MutateScope scope) {
     SplitMix64 rng(seed);
     const std::vector<std::uint32_t> before = samplePixels(current);
     PatternSettings best = current;
@@ -420,7 +459,7 @@ PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t see
         std::vector<std::ptrdiff_t> changed;
         for (int tries = 0; tries < 64 && static_cast<int>(changed.size()) < wanted; ++tries) {
             PatternSettings trial = s;
-            const void* field = changeOne(rng, trial);
+            const void* field = changeOne(rng, trial, scope);
             if (field == nullptr) continue;
             const std::ptrdiff_t offset =
                 static_cast<const char*>(field) - reinterpret_cast<const char*>(&trial);
@@ -441,7 +480,16 @@ PatternSettings mutateSettings(const PatternSettings& current, std::uint64_t see
             bestShown = shown;
         }
     }
-    // Half a turn of the hue changes any picture that has colour at all.
-    if (best == current) best.hue = static_cast<std::int32_t>(((current.hue % 1530) + 1530 + 765) % 1530);
+    if (best != current) return best;
+    if (scope & MutateColour) {
+        // Half a turn of the hue changes any picture that has colour at all.
+        best.hue = static_cast<std::int32_t>(((current.hue % 1530) + 1530 + 765) % 1530);
+    } else {
+        // The picture mirrored: every wave turned round, which tiles as before.
+        for (const ChannelFields& ch : kChannelFields) {
+            best.*ch.vx = i32::neg(best.*ch.vx);
+            best.*ch.vy = i32::neg(best.*ch.vy);
+        }
+    }
     return best;
 }

@@ -25,3 +25,15 @@ struct RenderOptions {
 // the pixels are then partly rendered.
 bool renderImage(const PatternSettings& s, std::uint32_t* pixels, const RenderOptions& opt = {});
 std::vector<std::uint32_t> renderImage(const PatternSettings& s, const RenderOptions& opt = {});
+
+// The w x h pixels from (x0, y0) of the image of s (any rectangle of the
+// plane it is cut from): the same pixels as that crop of renderImage, at the
+// cost of the crop alone. Returns and throws as renderImage.
+bool renderCrop(const PatternSettings& s, std::int32_t x0, std::int32_t y0, std::int32_t w, std::int32_t h,
+                std::uint32_t* pixels, const RenderOptions& opt = {});
+// The w x h pixels from (x0, y0) of the plane tiled with the image of s, as
+// the desktop tiles it (copies side by side from (0, 0)). Each image pixel
+// the rectangle shows is rendered once, never more pixels than the image
+// has, and repeated. Returns and throws as renderImage.
+bool renderTiledCrop(const PatternSettings& s, std::int32_t x0, std::int32_t y0, std::int32_t w, std::int32_t h,
+                     std::uint32_t* pixels, const RenderOptions& opt = {});

@@ -9,6 +9,8 @@
 #define IDD_ABOUTBOX 103
 #define IDD_COLOR 129
 #define IDD_KEYS 130
+#define IDD_VARIATIONS 140
+#define IDR_VARIATIONS 141  // the variations window's accelerators
 
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
@@ -69,3 +71,9 @@
 #define IDC_MIN_B 1045
 #define IDC_ACCURACY 1050
 #define IDC_PREVIEW 1051
+
+// Variations window controls.
+#define IDC_VAR_RANDOM 1100
+#define IDC_VAR_KEEP_COLOUR 1101
+#define IDC_VAR_KEEP_SHAPE 1102
+#define IDC_VAR_CELLS 1103

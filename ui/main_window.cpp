@@ -46,6 +46,7 @@ const Command kCommands[] = {
     {IDM_REDO, [](HWND, Editor& e) { e.redo(); }},
     {IDM_RANDOM, [](HWND, Editor& e) { e.random(); }},
     {IDM_MUTATE, [](HWND, Editor& e) { e.mutate(); }},
+    {IDM_VARIATIONS, [](HWND hwnd, Editor&) { windowOf(hwnd)->openVariations(); }},
 };
 
 bool onCommand(HWND hwnd, Editor& editor, WORD id) {
@@ -103,6 +104,10 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
         }
         case kWakeMessage:
             editor.onWake();
+            return 0;
+        case WM_ENABLE:
+            // A modal box over the window keeps the variations still too.
+            w.enablePopups(wParam != FALSE);
             return 0;
         case WM_DROPFILES:
             onDropFiles(hwnd, w, reinterpret_cast<HDROP>(wParam));
@@ -205,6 +210,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     MSG msg = {};
     // GetMessage reports a failure as -1, which must not count as a message.
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        MainWindow* w = windowOf(hwnd);
+        if (w && w->translatePopupMessage(msg)) continue;
         if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);

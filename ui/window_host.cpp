@@ -16,7 +16,8 @@ constexpr UINT kProgressTickMs = 50;
 MainWindow::MainWindow(HWND hwnd, const char* title)
     : hwnd_(hwnd),
       editor_(*this, std::make_unique<RenderScheduler>([this] { wake(); }), title),
-      mouse_(hwnd, editor_, [this](POINT client, POINT* pixel) { return pictureAt(client, pixel); }) {}
+      mouse_(hwnd, editor_, [this](POINT client, POINT* pixel) { return pictureAt(client, pixel); }),
+      variations_(hwnd, editor_) {}
 
 void MainWindow::destroy() {
     closing_ = true;

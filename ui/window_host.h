@@ -13,6 +13,7 @@
 #include "picture_mouse.h"
 #include "surface.h"
 #include "taskbar.h"
+#include "variations_window.h"
 
 extern HINSTANCE g_hInst;
 
@@ -36,11 +37,17 @@ public:
     void taskbarButtonCreated() { taskbar_.buttonCreated(hwnd_); }
     // A file from outside the program (its command line, a drop).
     void openOutsideFile(const std::wstring& file);
+    void openVariations() { variations_.open(); }
+    // The main window was disabled by a modal box, or enabled again.
+    void enablePopups(bool on) { variations_.enable(on); }
+    // For the message loop: messages the variations window takes itself.
+    bool translatePopupMessage(MSG& msg) { return variations_.translate(msg); }
 
     void wake() override;
     bool showPicture(const PatternSettings& s, std::vector<std::uint32_t>& pixels) override;
     void clearPicture() override;
     void tileChanged(bool tiled) override;
+    void settingsChanged(const PatternSettings& s) override { variations_.follow(s); }
     void setTitle(const std::string& title) override;
     void setProgress(int percent) override;
     void setPointer(Pointer pointer) override;
@@ -64,6 +71,7 @@ private:
     bool closing_ = false;
     Editor editor_;  // after the surface: its renderer stops before the surface goes
     PictureMouse mouse_;
+    VariationsWindow variations_;
 };
 
 // The MainWindow of a main window; null before WM_CREATE and after WM_NCDESTROY.

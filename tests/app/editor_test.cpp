@@ -70,6 +70,7 @@ public:
     std::string title;
     std::string fileToOpen;
     Editor* editor = nullptr;
+    PatternSettings followed;  // what settingsChanged said last
 
     void wake() override {}
     bool showPicture(const PatternSettings& s, std::vector<std::uint32_t>&) override {
@@ -77,6 +78,7 @@ public:
     }
     void clearPicture() override { log.push_back("clear"); }
     void tileChanged(bool tiled) override { log.push_back(tiled ? "tiled" : "single"); }
+    void settingsChanged(const PatternSettings& s) override { followed = s; }
     void setTitle(const std::string& t) override { title = t; }
     void setProgress(int) override {}
     void setPointer(Pointer) override {}
@@ -152,6 +154,10 @@ const Scenario kScenarios[] = {
     {"notches close together are one step", "hue:1 hue:1 done wait:600 hue:1 undo undo",
      "render:0h51 picture:0h51 render:0h102 render:0h153 render:0h102 render:0", 0, "(Escで中止)"},
     {"the wheel zooms around the pointer", "wheel:1 undo", "render:-7", 0, "Pallodex"},
+    {"a picked set is one undo step", "pick:44 done undo", "render:44 picture:44 render:0", 0, "(Escで中止)"},
+    {"picking the set on screen is no step", "pick:0 undo", "", 0, "Pallodex"},
+    {"a pick waits for the waiting export", "J copy pick:44 done", "render:4 beep picture:4 export:copy", 4,
+     "Pallodex"},
 };
 
 void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
@@ -182,6 +188,7 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
     auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1);
     editor.setClock([&now] { return now; });
     editor.open();
+    host.followed = editor.settings();
     const bool restart = std::string(sc.script).rfind("restart", 0) == 0;
     if (!restart) {
         ASSERT_TRUE(renderer.finish(true));
@@ -210,7 +217,14 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
         else if (step == "drop") editor.endDrag();
         else if (step == "wheel" || step == "hue") editor.wheel(std::stoi(arg), 64, 64, step == "hue");
         else if (step == "wait") now += std::chrono::milliseconds(std::stoi(arg)), editor.tick();
-        else if (step != "restart") FAIL() << "unknown step " << step;
+        else if (step == "pick") {
+            PatternSettings s = editor.settings();
+            s.basex = std::stoi(arg);
+            editor.pick(s);
+        } else if (step != "restart") FAIL() << "unknown step " << step;
+        // Windows that follow the parameters are told of every change that
+        // has come to rest.
+        if (!editor.handMoving()) EXPECT_TRUE(host.followed == editor.settings()) << step;
     }
     std::string log;
     for (const std::string& e : host.log) log += (log.empty() ? "" : " ") + e;

@@ -42,9 +42,19 @@ std::string describe(const PatternSettings& s) {
     return out;
 }
 
-int changedValues(const PatternSettings& a, const PatternSettings& b) {
+// The keys of the colour values; every other key but the size and the
+// accuracy is a shape value.
+bool isColourKey(const ParamKey& k) {
+    for (const char* prefix : {"base_", "dg_", "dth_", "max_", "min_", "hue"})
+        if (std::string(k.name).rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+// Values that differ, counted by kind; MutateAll counts all of them.
+int changedValues(const PatternSettings& a, const PatternSettings& b, MutateScope kind = MutateAll) {
     int n = 0;
-    for (const ParamKey& k : kParamKeys) n += getParam(a, k) != getParam(b, k);
+    for (const ParamKey& k : kParamKeys)
+        n += getParam(a, k) != getParam(b, k) && (kind & (isColourKey(k) ? MutateColour : MutateShape)) != 0;
     return n;
 }
 
@@ -102,16 +112,36 @@ TEST(Generate, MutationsChangeAFewValuesAndKeepTheTile) {
         s.bmpw = z.w, s.bmph = z.h, s.accuracy = z.accuracy;
         s = randomSettings(s, z.h);
         std::vector<std::uint32_t> before = render(s);
-        // A chain of changes: each starts from the last one's result.
-        for (int i = 0; i < std::max(z.seeds / 10 / kSeedDivisor, 2); ++i) {
-            const PatternSettings m = mutateSettings(s, 77u + i);
+        // A chain of changes: each starts from the last one's result, each
+        // third keeps the colour values, each third the shape.
+        for (int i = 0; i < std::max(z.seeds / 10 / kSeedDivisor, 3); ++i) {
+            const MutateScope scope = static_cast<MutateScope>(3 - i % 3);
+            const PatternSettings m = mutateSettings(s, 77u + i, scope);
             const int changed = changedValues(s, m);
             EXPECT_TRUE(changed >= 1 && changed <= 4) << changed << " " << describe(m);
+            EXPECT_EQ(changedValues(s, m, static_cast<MutateScope>(MutateAll & ~scope)), 0) << scope << describe(m);
             std::vector<std::uint32_t> after = checkOffered(m, z);
             EXPECT_NE(before, after) << describe(m);
             if (::testing::Test::HasFailure()) return;
             s = m;
             before.swap(after);
+        }
+    }
+}
+
+TEST(Generate, RandomSetsKeepTheOtherKindAndStillTile) {
+    for (const Size& z : kSizes) {
+        if (z.w < 16 || z.h < 16) continue;
+        PatternSettings centre;
+        centre.bmpw = z.w, centre.bmph = z.h, centre.accuracy = z.accuracy;
+        for (int i = 0; i < std::max(z.seeds / 20 / kSeedDivisor, 4); ++i) {
+            centre = randomSettings(centre, 0xCE0000ull + i);
+            const MutateScope scope = i % 2 ? MutateColour : MutateShape;
+            const PatternSettings s = randomSettings(centre, 0xD1CE00ull + i, scope);
+            EXPECT_EQ(changedValues(centre, s, static_cast<MutateScope>(MutateAll & ~scope)), 0) << describe(s);
+            EXPECT_GT(changedValues(centre, s, scope), 0) << describe(s);
+            checkOffered(s, z);
+            if (::testing::Test::HasFailure()) return;
         }
     }
 }

@@ -7,8 +7,10 @@
 #include <tuple>
 #include <vector>
 
+#include "generate.h"
 #include "hue.h"
 #include "reference.h"
+#include "int32_math.h"
 #include "render.h"
 #include "render_fast.h"
 #include "tile_measure.h"
@@ -130,6 +132,43 @@ TEST(Render, EveryPixelIsWrittenForOddSizes) {
             rotateHue(r, g, b, 300);
             EXPECT_EQ(px[i], rgb(r, g, b));
         }
+    }
+}
+
+// Random sets (some hue turned, some with a period so long that the render
+// lowers their accuracy) cropped inside, at the edges and whole; the tiled
+// rows read the image as the desktop repeats it, wrapping round its edges.
+TEST(Render, CropsAreTheFullRendersPixels) {
+    struct Crop {
+        std::uint64_t seed;
+        std::int32_t w, h, accuracy, hue, period;  // hue, period: 0 as drawn
+        bool tiled;
+        std::int32_t x0, y0, cw, ch;
+    };
+    const Crop kCrops[] = {
+        {1, 128, 128, 1, 0, 0, false, 10, 20, 30, 40},     {2, 127, 131, 3, 700, 0, false, 0, 0, 127, 131},
+        {3, 200, 90, 1, 0, 0, false, 150, 60, 50, 30},     {4, 64, 48, 16, -300, 0, false, 0, 47, 64, 1},
+        {5, 33, 17, 5, 0, 0, false, 32, 0, 1, 17},         {9, 2048, 16, 1, 1, 0, false, 1900, 3, 148, 10},
+        {10, 5, 4, 1000, 0, 1 << 20, false, 1, 1, 3, 2},   {6, 100, 80, 1, 1200, 0, true, 90, 70, 30, 25},
+        {7, 50, 40, 2, 0, 0, true, 0, 0, 240, 240},        {8, 61, 59, 1, 0, 0, true, -7, 130, 130, 70},
+        {11, 40, 30, 4, 500, 0, true, 39, 29, 2, 2},       {12, 128, 128, 1, 0, 0, true, 0, 0, 100, 100},
+    };
+    for (const Crop& c : kCrops) {
+        PatternSettings keep;
+        keep.bmpw = c.w, keep.bmph = c.h, keep.accuracy = c.accuracy;
+        PatternSettings s = randomSettings(keep, c.seed);
+        if (c.hue) s.hue = c.hue;
+        if (c.period) s.baserw = 0, s.basew = c.period;
+        const std::vector<std::uint32_t> full = renderImage(s);
+        std::vector<std::uint32_t> crop(static_cast<std::size_t>(c.cw) * c.ch, 0xDEADBEEF);
+        ASSERT_TRUE((c.tiled ? renderTiledCrop : renderCrop)(s, c.x0, c.y0, c.cw, c.ch, crop.data(), RenderOptions{}));
+        for (std::int32_t y = 0; y < c.ch; ++y)
+            for (std::int32_t x = 0; x < c.cw; ++x) {
+                const std::int32_t fx = c.tiled ? i32::modPos(c.x0 + x, c.w) : c.x0 + x;
+                const std::int32_t fy = c.tiled ? i32::modPos(c.y0 + y, c.h) : c.y0 + y;
+                ASSERT_EQ(crop[static_cast<std::size_t>(y) * c.cw + x], full[static_cast<std::size_t>(fy) * c.w + fx])
+                    << "seed " << c.seed << " at " << x << "," << y;
+            }
     }
 }
 

@@ -6,8 +6,10 @@
 # colour dialog -> its preview on screen (1024 square, accuracy 1), the menu
 # and quitting after a storm of Space or Shift+Space presses, pictures a
 # second during a drag and the time to the exact picture after it (1024 and
-# 2048 square, accuracy 1 and 16), and how quickly the window answers a
-# message while a render of hours runs. Prints figures; checks nothing.
+# 2048 square, accuracy 1 and 16), X -> the variations window with nine
+# filled cells (2048 square, accuracy 1 and 16), and how quickly the window
+# answers a message while a render of hours runs. Prints figures; checks
+# nothing.
 # Run by `make bench-win32`.
 #   tests/e2e/bench/latency.sh [PREFIX EXE RENDER]
 set -uo pipefail
@@ -112,6 +114,22 @@ storm() {
 }
 storm space
 storm shift+space
+
+# variations_latency W H ACCURACY : X opens the variations window, measured
+# until its nine cells are filled, closed after each.
+variations_latency() {
+    local out
+    printf 'bmpw=%s\r\nbmph=%s\r\naccuracy=%s\r\n' "$1" "$2" "$3" >"$ini"
+    px_start
+    e2e_wait_title "$PX_WID" "$PX_TITLE" 60 || e2e_fail "the first render did not end"
+    e2e_focus "$PX_WID" || e2e_fail "focus"
+    out=$(_e2e_wine "$E2E_HELPER" cells X "候補から選ぶ" "$SAMPLES") || e2e_fail "variations measurement: $out"
+    printf 'X -> nine variations on screen, %sx%s accuracy %s: median %s ms (%s openings: %s)\n' "$1" "$2" "$3" \
+        "$(awk '/^median/ { print $2 }' <<<"$out")" "$SAMPLES" "$(grep -v median <<<"$out" | tr -d '\r' | tr '\n' ' ')"
+    px_quit menu
+}
+variations_latency 2048 2048 1
+variations_latency 2048 2048 16
 
 printf 'bmpw=2048\r\nbmph=2048\r\naccuracy=100000\r\n' >"$ini"
 px_start

@@ -34,6 +34,13 @@
 //                              alternately, one step of the pattern and back),
 //                              space (Space each time), 9bs (9, then Backspace:
 //                              a digit typed into an edit box and taken back)
+//   e2ehelp cells KEY TITLE N -> N times: KEY (a letter) pressed as real input to
+//                              the window in front, and the time until the window
+//                              TITLE shows its grid of nine cells each filled (at
+//                              96 DPI: the gaps beside every cell are painted and a
+//                              few of its pixels are no longer the background); the
+//                              window is closed after each; prints each time and
+//                              "median MS" (ms)
 //   e2ehelp ping TITLE N    -> N round trips of a message to TITLE's window
 //                              procedure, 20 ms apart; prints "median MS max MS"
 //   e2ehelp drag TITLE X Y MS -> the left button down at TITLE's client X,Y, MS
@@ -457,6 +464,63 @@ int latency(const wchar_t* title, int x, int y, int n, const std::wstring& keys)
     return 0;
 }
 
+// Whether the grid of nine cells in `grid` (client rectangle at screen
+// `origin`, 8 px between cells) is painted with every cell filled: an
+// unfinished cell is the grid's background, the colour of its corner.
+bool cellsFilled(HDC screen, POINT origin, RECT client) {
+    const int gap = 8, cw = (client.right - 4 * gap) / 3, ch = (client.bottom - 4 * gap) / 3;
+    if (cw < 4 || ch < 4) return false;
+    const COLORREF background = GetPixel(screen, origin.x + 2, origin.y + 2);
+    for (int i = 0; i < 9; ++i) {
+        const int x = origin.x + gap + i % 3 * (cw + gap), y = origin.y + gap + i / 3 * (ch + gap);
+        // The column beside the cell, which no focus frame covers.
+        if (GetPixel(screen, x - 1, y + ch / 2) != background) return false;  // not painted yet
+        bool filled = false;
+        for (int k = 1; k <= 5 && !filled; ++k)
+            filled = GetPixel(screen, x + cw * k / 6, y + ch * (6 - k) / 6) != background;
+        if (!filled) return false;
+    }
+    return true;
+}
+
+int cells(wchar_t key, const wchar_t* title, int n) {
+    std::vector<double> times;
+    HDC screen = GetDC(nullptr);
+    for (int i = 0; i < n; ++i) {
+        const double t0 = nowMs();
+        pressKey(static_cast<WORD>(key));
+        double t = -1;
+        while (t < 0 && nowMs() - t0 < 20000) {
+            HWND dlg = FindWindowW(nullptr, title);
+            HWND grid = dlg ? FindWindowExW(dlg, nullptr, L"PallodexVariationCells", nullptr) : nullptr;
+            RECT client = {};
+            POINT origin = {0, 0};
+            if (grid && IsWindowVisible(grid) && GetClientRect(grid, &client) && ClientToScreen(grid, &origin) &&
+                cellsFilled(screen, origin, client))
+                t = nowMs() - t0;
+            else
+                Sleep(1);
+        }
+        HWND dlg = FindWindowW(nullptr, title);
+        if (t < 0 || !dlg) {
+            ReleaseDC(nullptr, screen);
+            return 2;
+        }
+        times.push_back(t);
+        wchar_t line[40];
+        swprintf(line, 40, L"%.1f\n", t);
+        out(line);
+        PostMessageW(dlg, WM_CLOSE, 0, 0);
+        for (int k = 0; k < 500 && FindWindowW(nullptr, title); ++k) Sleep(10);
+        Sleep(200);
+    }
+    ReleaseDC(nullptr, screen);
+    wchar_t line[40];
+    swprintf(line, 40, L"median %.1f\n", median(times));
+    out(line);
+    return 0;
+}
+
 int ping(const wchar_t* title, int n) {
     HWND hwnd = findTop(title);
     if (!hwnd) return 2;
@@ -559,8 +623,9 @@ int wmain(int argc, wchar_t** argv) {
         return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argc == 7 ? argv[6] : L"jm");
     if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
     if (argc == 6 && cmd == L"drag") return drag(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
+    if (argc == 5 && cmd == L"cells") return cells(argv[2][0], argv[3], _wtoi(argv[4]));
     out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
         L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N |"
-        L" drag TITLE X Y MS\n");
+        L" drag TITLE X Y MS | cells KEY TITLE N\n");
     return 1;
 }
