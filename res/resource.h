@@ -9,6 +9,7 @@
 #define IDD_ABOUTBOX 103
 #define IDD_COLOR 129
 #define IDD_KEYS 130
+#define IDD_FIELDS 132
 
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
@@ -66,3 +67,7 @@
 #define IDC_MIN_B 1045
 #define IDC_ACCURACY 1050
 #define IDC_PREVIEW 1051
+
+// The key list's button to the colour dialog's fields, and their page.
+#define IDC_FIELD_HELP 1060
+#define IDC_FIELD_TEXT 1061
