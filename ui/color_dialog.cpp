@@ -156,6 +156,7 @@ void placeBesidePicture(HWND dlg, const RECT& picture) {
 }
 
 void fill(DialogState& st, HWND dlg, const PatternSettings& s) {
+    st.tips.hideBalloon();
     st.filling = true;
     writeDialog(s, dlg);
     st.filling = false;

@@ -16,8 +16,9 @@ int pageOf(HWND hwnd, int bar) {
 }  // namespace
 
 void ViewScroll::update(HWND hwnd, int width, int height, bool tiled) {
-    // Showing a bar resizes the client, which calls here again.
-    if (updating_) return;
+    // Showing a bar resizes the client, which calls here again; a minimised
+    // window has no client to measure.
+    if (updating_ || IsIconic(hwnd)) return;
     updating_ = true;
     width_ = tiled ? 0 : width;
     height_ = tiled ? 0 : height;
