@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "pattern_settings.h"
 
@@ -57,9 +59,24 @@ struct DialogAccess {
     int (*getChoice)(void* ctx, int id);
 };
 
+// The control of a settings key, -1 for none.
+int fieldControlId(const char* key);
+
+// A box whose value was taken other than as typed: which box, what it held,
+// and the sentence that says what was taken instead and why.
+struct DialogRepair {
+    int id;
+    std::string typed;
+    std::string message;
+    bool operator==(const DialogRepair& o) const { return id == o.id && typed == o.typed && message == o.message; }
+};
+
 // Puts every field into its control, as a signed decimal number or as the
 // combo-box selection.
 void writeDialogFields(const PatternSettings& s, const DialogAccess& io);
 // Takes every field from its control, then repairs the record with validate().
 // A combo box's field gets the low byte of its selection (-1 when none).
-void readDialogFields(PatternSettings& s, const DialogAccess& io);
+// repairs, if given, receives each box whose value differs from what it
+// shows (text that is no plain number, a value validate() changed, a combo
+// box with nothing chosen), in the dialog's tab order.
+void readDialogFields(PatternSettings& s, const DialogAccess& io, std::vector<DialogRepair>* repairs = nullptr);

@@ -33,6 +33,8 @@ PatternSettings draftOf(const PatternSettings& s) {
     if (renderedAccuracy(s) > 1) draft.accuracy = 1;
     return draft;
 }
+// How long the title says that the wallpaper was set.
+constexpr auto kNoticeTime = std::chrono::seconds(2);
 
 // Bits from the system's entropy source, or none where it fails (some
 // runtimes have none, or a fixed one: the clock in freshSeed covers those).
@@ -55,11 +57,12 @@ Editor::~Editor() = default;
 void Editor::open() {
     startDir_ = fsys::currentDirectory();
     std::vector<std::string> dirs;
-    OwnFileExtras extras{&tileView_, &imageFormatIndex_, &dirs};
+    OwnFileExtras extras{&tileView_, &imageFormatIndex_, &dirs, &window_};
     loadSettingsFile(settings_, kOwnSettingsFile, &extras);
     // Each in turn, so that relative ones compound; a folder that is gone is
     // simply not restored.
     for (const std::string& dir : dirs) fsys::setCurrentDirectory(dir);
+    if (window_.known) host_.restoreWindowPlace(window_);
     host_.tileChanged(tiled());
     // The first render runs while the window appears: a slow one never keeps
     // the user from the window, its menu, or quitting.
@@ -74,7 +77,10 @@ void Editor::close() {
     // The own file's dir line may have moved us; the file belongs in the
     // folder the program was started from.
     if (!startDir_.empty()) fsys::setCurrentDirectory(startDir_);
-    OwnFileExtras extras{&tileView_, &imageFormatIndex_};
+    // A window whose place cannot be told keeps the place it was given.
+    const WindowPlace place = host_.windowPlace();
+    if (place.known) window_ = place;
+    OwnFileExtras extras{&tileView_, &imageFormatIndex_, nullptr, &window_};
     // A read-only own file is the user's way of pinning the parameters: it
     // is left alone without a word. Any other failure loses this run's
     // parameters, which the user must hear about.
@@ -97,13 +103,27 @@ void Editor::updateRenderState() {
         std::snprintf(text, sizeof text, " ― 描画中 %d%%  (Escで中止)", percent);
         title = title_ + text;
     } else if (!st.busy || drafting) {
-        title = renderStopped_ ? title_ + " ― 中止" : title_;
+        title = restingTitle();
     }
     if (title != lastTitle_) host_.setTitle(lastTitle_ = title);
     if (percent != lastPercent_) host_.setProgress(lastPercent_ = percent);
-    if (!st.busy && !exactDue_ && !exactAfterDraft_ && ticking_) host_.setTicking(ticking_ = false);
+    if (!st.busy && !exactDue_ && !exactAfterDraft_ && !noticeEnd_ && ticking_) host_.setTicking(ticking_ = false);
     const Pointer pointer = waitingExport_ ? Pointer::Waiting : showProgress ? Pointer::Working : Pointer::Normal;
     if (pointer != pointer_) host_.setPointer(pointer_ = pointer);
+}
+
+// The title while no render shows its progress.
+std::string Editor::restingTitle() const {
+    if (renderStopped_) return title_ + " ― 中止";
+    if (noticeEnd_) return title_ + " ― 壁紙に設定しました";
+    if (fileSettings_ && *fileSettings_ == settings_) return title_ + " ― " + fileName_;
+    return title_;
+}
+
+// The info file at path now holds the settings.
+void Editor::nameFile(const std::string& path) {
+    fileName_ = path.substr(path.find_last_of("\\/") + 1);
+    fileSettings_ = settings_;
 }
 
 // Brings the picture to the image of s: at once if it already shows it,
@@ -267,7 +287,12 @@ void Editor::runWaitingExport() {
     const ExportKind kind = *waitingExport_;
     waitingExport_.reset();
     updateRenderState();
-    host_.runExport(kind, tiled(), imageFormatIndex_);
+    if (!host_.runExport(kind, tiled(), imageFormatIndex_) || kind != ExportKind::Wallpaper) return;
+    // Setting the wallpaper shows nothing in the program: the title says it
+    // worked, for a moment.
+    noticeEnd_ = clock_() + kNoticeTime;
+    if (!ticking_) host_.setTicking(ticking_ = true);
+    updateRenderState();
 }
 
 void Editor::saveImage() {
@@ -286,8 +311,12 @@ void Editor::setWallpaper() {
 // the own pallodex.ini, a read-only one is a failure to say, not a pin.
 void Editor::saveSettingsAs() {
     if (refused() || !host_.chooseSettingsFile(true, settingsFileName_)) return;
-    if (saveSettingsFile(settings_, settingsFileName_.c_str(), nullptr) != SaveResult::Written)
+    if (saveSettingsFile(settings_, settingsFileName_.c_str(), nullptr) != SaveResult::Written) {
         host_.showFileError("情報を保存できませんでした。", settingsFileName_);
+        return;
+    }
+    nameFile(settingsFileName_);
+    updateRenderState();
 }
 
 void Editor::openSettings() {
@@ -302,6 +331,7 @@ void Editor::openSettingsFile(const std::string& path) {
         host_.showFileError("設定を読み込めませんでした。", path);
         return;
     }
+    nameFile(path);
     change(before);
 }
 
@@ -353,6 +383,7 @@ void Editor::onWake() {
 }
 
 void Editor::tick() {
+    if (noticeEnd_ && clock_() >= *noticeEnd_) noticeEnd_.reset();
     if (!renderer_) return;
     if (exactDue_ && clock_() - lastMove_ >= kRestDelay) rest();
     updateRenderState();

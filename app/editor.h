@@ -97,6 +97,8 @@ public:
 
 private:
     void updateRenderState();
+    std::string restingTitle() const;
+    void nameFile(const std::string& path);
     void showImageOf(const PatternSettings& s);
     bool pictureShows(const PatternSettings& s) const { return shown_ && *shown_ == s; }
     bool blockedByExport();
@@ -126,6 +128,13 @@ private:
     History history_;
     std::string startDir_;
     std::string settingsFileName_;  // what the settings-file dialogs offer
+    WindowPlace window_;            // as the own settings file has it
+    // The info file last loaded or saved and the settings it holds: the
+    // title names it while the settings are those.
+    std::string fileName_;
+    std::optional<PatternSettings> fileSettings_;
+    // Until then the title says the wallpaper was set.
+    std::optional<std::chrono::steady_clock::time_point> noticeEnd_;
 
     std::optional<PatternSettings> shown_;  // what the picture on screen was rendered from
     // What it stands for: the same, or for a draft the settings it drafts.

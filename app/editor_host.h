@@ -3,12 +3,14 @@
 // fake. Every call comes on the window's thread, except wake().
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "pattern_settings.h"
+#include "settings_file.h"
 
 // The ways a picture leaves the program.
 enum class ExportKind { ImageFile, Clipboard, Wallpaper };
@@ -64,4 +66,11 @@ public:
     // Writes or hands over the picture on screen, which shows the current
     // settings. A failure is the host's to tell the user; false then.
     virtual bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) = 0;
+
+    // The window's place as the own settings file keeps it (not known when
+    // the host cannot tell), and the place read from it at start, which the
+    // host takes where it still fits a screen.
+    virtual WindowPlace windowPlace() = 0;
+    virtual void restoreWindowPlace(const WindowPlace& place) = 0;
+
 };

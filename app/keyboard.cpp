@@ -1,5 +1,7 @@
 #include "keyboard.h"
 
+#include <cstdlib>
+
 #include "int32_math.h"
 
 namespace {
@@ -66,4 +68,31 @@ KeyEffect applyKey(unsigned key, PatternSettings& s, std::int8_t& tileView) {
         return KeyEffect::Settings;
     }
     return KeyEffect::None;
+}
+
+std::vector<FieldKey> keysOfField(const ParamKey& field) {
+    std::vector<FieldKey> keys;
+    for (const Step& step : kSteps)
+        if (!field.isByte && step.field == field.i32) keys.push_back(FieldKey{step.key, step.amount});
+    for (const Cycle& cycle : kCycles)
+        if (field.isByte && cycle.field == field.i8) keys.push_back(FieldKey{cycle.key, 0});
+    return keys;
+}
+
+std::int32_t keyStepOf(const ParamKey& field) {
+    std::int32_t step = 0;
+    for (const FieldKey& k : keysOfField(field))
+        if (std::abs(k.amount) > step) step = std::abs(k.amount);
+    return step;
+}
+
+std::string keyName(unsigned key) {
+    switch (key) {
+        case kKeyLeft: return "←";
+        case kKeyRight: return "→";
+        case kKeyUp: return "↑";
+        case kKeyDown: return "↓";
+        case kKeyOemComma: return ",";
+        default: return std::string(1, static_cast<char>(key));
+    }
 }

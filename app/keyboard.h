@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "pattern_settings.h"
 
@@ -25,3 +27,17 @@ enum class KeyEffect {
 // WM_KEYDOWN wParam) to s, or flips tileView for Enter. Only the arrow keys
 // repair the result; every other step leaves its field unchecked.
 KeyEffect applyKey(unsigned key, PatternSettings& s, std::int8_t& tileView);
+
+// The key table as the help texts and the colour dialog's spin controls read
+// it, so that neither repeats which key steps what.
+struct FieldKey {
+    unsigned key;
+    std::int32_t amount;  // 0: the key moves the choice to the next entry
+};
+// The keys bound to field, in the order of the key table.
+std::vector<FieldKey> keysOfField(const ParamKey& field);
+// The largest amount a key adds to field, or 0 when no key steps it by an
+// amount.
+std::int32_t keyStepOf(const ParamKey& field);
+// A key as its cap shows it: "1", "Q", ",", "←".
+std::string keyName(unsigned key);

@@ -63,7 +63,30 @@ struct Target {
     std::int8_t* tileView = nullptr;       // null: an info file, no own-file lines
     std::int32_t* filterIndex = nullptr;
     std::vector<std::string>* dirs = nullptr;  // null: dir lines are dropped
+    WindowPlace* window = nullptr;
+    unsigned* windowLines = nullptr;  // which of the rectangle's four lines were read
 };
+
+// The window lines: their keys and where each value goes.
+struct WindowKey {
+    const char* name;
+    std::int32_t WindowPlace::*field;
+};
+const WindowKey kWindowKeys[] = {
+    {"win_x", &WindowPlace::x}, {"win_y", &WindowPlace::y}, {"win_w", &WindowPlace::width}, {"win_h", &WindowPlace::height}};
+
+bool applyWindowLine(const Target& t, const char* line) {
+    std::int32_t v;
+    for (unsigned i = 0; i < 4; ++i) {
+        if (!scanKey(line, kWindowKeys[i].name, &v)) continue;
+        t.window->*kWindowKeys[i].field = v;
+        if (t.windowLines) *t.windowLines |= 1u << i;
+        return true;
+    }
+    if (!scanKey(line, "win_max", &v)) return false;
+    t.window->maximised = v != 0;
+    return true;
+}
 
 // lineComplete is false for a piece cut at the buffer length while its line
 // goes on. Returns whether the piece set a value.
@@ -97,7 +120,7 @@ bool applyPiece(const Target& t, const char* line, bool lineComplete) {
         *t.filterIndex = v;
         return true;
     }
-    return false;
+    return t.window && applyWindowLine(t, line);
 }
 
 // Delivers a file's characters as a Windows text-mode read does (CR LF
@@ -176,7 +199,8 @@ void appendLine(std::string& text, const char* key, std::int32_t value) {
 bool applySettingsLine(PatternSettings& s, const char* line, const OwnFileExtras* extras) {
     if (!line) return false;
     Target t{&s};
-    if (extras) t.tileView = extras->tileView, t.filterIndex = extras->bitmapFilterIndex, t.dirs = extras->dirs;
+    if (extras) t.tileView = extras->tileView, t.filterIndex = extras->bitmapFilterIndex, t.dirs = extras->dirs,
+                 t.window = extras->window;
     return applyPiece(t, line, true);
 }
 
@@ -189,8 +213,11 @@ LoadResult loadSettingsStream(PatternSettings& s, std::FILE* in, const OwnFileEx
     std::int8_t tileView = extras ? *extras->tileView : 0;
     std::int32_t filterIndex = extras ? *extras->bitmapFilterIndex : 0;
     std::vector<std::string> dirs;
+    WindowPlace window;
+    unsigned windowLines = 0;
     Target t{&read};
     if (extras) t.tileView = &tileView, t.filterIndex = &filterIndex, t.dirs = &dirs;
+    if (extras && extras->window) t.window = &window, t.windowLines = &windowLines;
 
     PieceReader reader(in, maxBytes);
     std::string piece;
@@ -213,6 +240,10 @@ LoadResult loadSettingsStream(PatternSettings& s, std::FILE* in, const OwnFileEx
         *extras->tileView = tileView;
         *extras->bitmapFilterIndex = filterIndex;
         if (extras->dirs) extras->dirs->insert(extras->dirs->end(), dirs.begin(), dirs.end());
+        if (extras->window) {
+            window.known = windowLines == 0xF;
+            *extras->window = window;
+        }
     }
     return LoadResult::Loaded;
 }
@@ -245,6 +276,11 @@ std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras) 
         appendLine(text, "flg_bit", *extras->bitmapFilterIndex);
     }
     for (const ParamKey& k : kParamKeys) appendLine(text, k.name, getParam(s, k));
+    if (extras && extras->window && extras->window->known) {
+        const WindowPlace& w = *extras->window;
+        for (const WindowKey& k : kWindowKeys) appendLine(text, k.name, w.*k.field);
+        appendLine(text, "win_max", w.maximised);
+    }
     return text;
 }
 

@@ -17,7 +17,20 @@
 
 #include "pattern_settings.h"
 
-// The three extra values only the program's own settings file carries.
+// The main window's place as the own settings file keeps it: the restored
+// (not maximised) rectangle in workspace coordinates, and whether the window
+// was maximised. Lines win_x, win_y, win_w, win_h and win_max, after every
+// other line, so that the readers of older files (which skip keys they do not
+// know) are not disturbed; known only when all four of the rectangle's lines
+// were read.
+struct WindowPlace {
+    bool known = false;
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    std::int8_t maximised = 0;
+};
+
+// The three extra values only the program's own settings file carries, and
+// the window's place when window is given.
 struct OwnFileExtras {
     std::int8_t* tileView;            // flg_array
     std::int32_t* bitmapFilterIndex;  // flg_bit
@@ -26,6 +39,7 @@ struct OwnFileExtras {
     // in turn, as the program does, a relative one then leads on from the
     // one before.
     std::vector<std::string>* dirs = nullptr;
+    WindowPlace* window = nullptr;    // win_*; null: neither read nor written
 };
 
 // extras == nullptr: an info file (dir/flg_array/flg_bit lines are ignored on
@@ -77,5 +91,6 @@ SaveResult saveSettingsFile(const PatternSettings& s, const char* path, const Ow
 // pallodex-render for --set.
 bool applySettingsLine(PatternSettings& s, const char* line, const OwnFileExtras* extras);
 
-// The exact bytes saveSettingsFile writes (39 lines with extras, 36 without).
+// The exact bytes saveSettingsFile writes (39 lines with extras, 36 without,
+// 5 more for a known window place).
 std::string settingsText(const PatternSettings& s, const OwnFileExtras* extras);

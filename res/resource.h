@@ -11,6 +11,7 @@
 #define IDD_KEYS 130
 #define IDD_VARIATIONS 140
 #define IDR_VARIATIONS 141  // the variations window's accelerators
+#define IDD_FIELDS 132
 
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
@@ -77,3 +78,6 @@
 #define IDC_VAR_KEEP_COLOUR 1101
 #define IDC_VAR_KEEP_SHAPE 1102
 #define IDC_VAR_CELLS 1103
+// The key list's button to the colour dialog's fields, and their page.
+#define IDC_FIELD_HELP 1060
+#define IDC_FIELD_TEXT 1061

@@ -91,8 +91,22 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         }
         case WM_KEYDOWN:
-            editor.key(LOWORD(wParam));
+            if (!w.scroll().onKey(hwnd, LOWORD(wParam))) editor.key(LOWORD(wParam));
             return 0;
+        case WM_SIZE:
+            w.updateScroll();
+            return 0;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            w.scroll().onScroll(hwnd, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
+            return 0;
+        case WM_MOUSEWHEEL:
+        case WM_MOUSEHWHEEL:
+            // The scroll bars' part first (Shift, or over a bar), then the
+            // picture's (the pattern's size, Ctrl for the hue).
+            if (w.scroll().onWheel(hwnd, message, wParam, lParam)) return 0;
+            if (message == WM_MOUSEWHEEL && w.mouse().handle(message, wParam, lParam)) return 0;
+            break;
         case WM_COMMAND:
             if (onCommand(hwnd, editor, LOWORD(wParam))) return 0;
             break;
@@ -128,7 +142,6 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
         case WM_MOUSEMOVE:
         case WM_LBUTTONUP:
         case WM_CAPTURECHANGED:
-        case WM_MOUSEWHEEL:
         case WM_CONTEXTMENU:
             if (w.mouse().handle(message, wParam, lParam)) return 0;
             break;
@@ -202,7 +215,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     HWND hwnd = CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                 nullptr, nullptr, hInstance, title);
     if (!hwnd) return failStart("ウィンドウを作成できませんでした。");
-    ShowWindow(hwnd, nCmdShow);
+    windowOf(hwnd)->show(nCmdShow);
     UpdateWindow(hwnd);
     if (!file.empty()) windowOf(hwnd)->openOutsideFile(file);
 

@@ -77,14 +77,19 @@ bool ImageSurface::fill(const PatternSettings& s, std::vector<std::uint32_t>& pi
 
 void ImageSurface::clear() { width_ = height_ = 0; }
 
-void ImageSurface::paint(HDC hdc, const RECT& client, bool tiled) const {
+void ImageSurface::paint(HDC hdc, const RECT& client, bool tiled, int x, int y) const {
     if (!hasImage()) {
         FillRect(hdc, &client, GetSysColorBrush(COLOR_WINDOW));
         return;
     }
     if (!tiled) {
+        // The white goes round the picture, not under it: scrolling must
+        // not flicker.
+        BitBlt(hdc, 0, 0, width_ - x, height_ - y, dc_, x, y, SRCCOPY);
+        const int saved = SaveDC(hdc);
+        ExcludeClipRect(hdc, 0, 0, width_ - x, height_ - y);
         FillRect(hdc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        BitBlt(hdc, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+        RestoreDC(hdc, saved);
         return;
     }
     // One extra column and row cover the part tile at the right and bottom

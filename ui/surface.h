@@ -36,9 +36,9 @@ public:
     // What the picture shows; meaningful only while hasImage().
     const PatternSettings& settings() const { return settings_; }
 
-    // Draws the picture into a paint DC, once in the corner on white or
-    // repeated over the client rectangle.
-    void paint(HDC hdc, const RECT& client, bool tiled) const;
+    // Draws the picture into a paint DC, once in the corner on white, its
+    // pixel (x, y) at the corner, or repeated over the client rectangle.
+    void paint(HDC hdc, const RECT& client, bool tiled, int x = 0, int y = 0) const;
     // The picture as the engine packs pixels (0x00BBGGRR, top row first),
     // read back from the bitmap so that it holds the colours the screen
     // format kept. False when it cannot be read (or there is no picture).

@@ -1,5 +1,9 @@
 #include "window_host.h"
 
+#include <imm.h>
+
+#include <algorithm>
+
 #include "dialogs.h"
 #include "error_box.h"
 #include "export_commands.h"
@@ -11,6 +15,28 @@ namespace {
 
 constexpr UINT kProgressTickMs = 50;
 
+// A window restored at a kept place must show this much of itself on the
+// work area of a present monitor, caption first, or it takes the default
+// place: the monitor it was on may be gone.
+constexpr int kMinVisibleWidth = 120;
+
+bool fitsAScreen(const WindowPlace& p) {
+    if (p.width <= 0 || p.height <= 0 || p.width > 32767 || p.height > 32767) return false;
+    // The place is in workspace coordinates: relative to the primary
+    // monitor's work area.
+    RECT primary;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &primary, 0)) return false;
+    const RECT r = {primary.left + p.x, primary.top + p.y, primary.left + p.x + p.width, primary.top + p.y + p.height};
+    MONITORINFO m = {};
+    m.cbSize = sizeof m;
+    HMONITOR monitor = MonitorFromRect(&r, MONITOR_DEFAULTTONULL);
+    if (!monitor || !GetMonitorInfoA(monitor, &m)) return false;
+    RECT seen;
+    if (!IntersectRect(&seen, &r, &m.rcWork)) return false;
+    return r.top >= m.rcWork.top && r.top + GetSystemMetrics(SM_CYCAPTION) <= m.rcWork.bottom &&
+           seen.right - seen.left >= std::min(kMinVisibleWidth, p.width);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(HWND hwnd, const char* title)
@@ -18,6 +44,59 @@ MainWindow::MainWindow(HWND hwnd, const char* title)
       editor_(*this, std::make_unique<RenderScheduler>([this] { wake(); }), title),
       mouse_(hwnd, editor_, [this](POINT client, POINT* pixel) { return pictureAt(client, pixel); }),
       variations_(hwnd, editor_) {}
+
+bool MainWindow::create() {
+    if (!surface_.create(hwnd_)) return false;
+    // Letters and digits step the parameters: with an input method on, they
+    // would be taken for text. The dialogs keep theirs.
+    ImmAssociateContextEx(hwnd_, nullptr, 0);
+    return true;
+}
+
+void MainWindow::show(int nCmdShow) {
+    if (!startPlace_.known || !fitsAScreen(startPlace_)) {
+        ShowWindow(hwnd_, nCmdShow);
+        return;
+    }
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    GetWindowPlacement(hwnd_, &wp);
+    wp.rcNormalPosition = RECT{startPlace_.x, startPlace_.y, startPlace_.x + startPlace_.width,
+                               startPlace_.y + startPlace_.height};
+    // A shortcut set to start minimised or maximised is obeyed; otherwise
+    // the window opens as it was left.
+    const bool minimised = nCmdShow == SW_SHOWMINIMIZED || nCmdShow == SW_MINIMIZE || nCmdShow == SW_SHOWMINNOACTIVE ||
+                           nCmdShow == SW_FORCEMINIMIZE;
+    const bool maximised = startPlace_.maximised || nCmdShow == SW_SHOWMAXIMIZED;
+    wp.flags = minimised && maximised ? WPF_RESTORETOMAXIMIZED : 0;
+    wp.showCmd = minimised ? static_cast<UINT>(nCmdShow) : maximised ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    SetWindowPlacement(hwnd_, &wp);
+}
+
+WindowPlace MainWindow::windowPlace() {
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(hwnd_, &wp)) return WindowPlace{};
+    const RECT& r = wp.rcNormalPosition;
+    const bool maximised = wp.showCmd == SW_SHOWMAXIMIZED ||
+                           (wp.showCmd == SW_SHOWMINIMIZED && (wp.flags & WPF_RESTORETOMAXIMIZED));
+    return WindowPlace{true, r.left, r.top, r.right - r.left, r.bottom - r.top, static_cast<std::int8_t>(maximised)};
+}
+
+void MainWindow::restoreWindowPlace(const WindowPlace& place) { startPlace_ = place; }
+
+RECT MainWindow::pictureOnScreen() const {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    RECT r = {0, 0, 0, 0};
+    if (surface_.hasImage()) {
+        const bool tiled = editor_.tiled();
+        r.right = std::min<LONG>(surface_.width() - (tiled ? 0 : scroll_.x()), client.right);
+        r.bottom = std::min<LONG>(surface_.height() - (tiled ? 0 : scroll_.y()), client.bottom);
+    }
+    MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
 
 void MainWindow::destroy() {
     closing_ = true;
@@ -29,7 +108,7 @@ void MainWindow::destroy() {
 void MainWindow::paint(HDC hdc) {
     RECT client;
     GetClientRect(hwnd_, &client);
-    surface_.paint(hdc, client, editor_.tiled());
+    surface_.paint(hdc, client, editor_.tiled(), scroll_.x(), scroll_.y());
 }
 
 void MainWindow::openOutsideFile(const std::wstring& file) {
@@ -44,6 +123,7 @@ void MainWindow::wake() { PostMessageA(hwnd_, kWakeMessage, 0, 0); }
 // queue could wait behind a stream of mouse moves.
 bool MainWindow::showPicture(const PatternSettings& s, std::vector<std::uint32_t>& pixels) {
     const bool shown = surface_.fill(s, pixels);
+    updateScroll();
     InvalidateRect(hwnd_, nullptr, FALSE);
     UpdateWindow(hwnd_);
     return shown;
@@ -51,6 +131,7 @@ bool MainWindow::showPicture(const PatternSettings& s, std::vector<std::uint32_t
 
 void MainWindow::clearPicture() {
     surface_.clear();
+    updateScroll();
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -58,6 +139,7 @@ void MainWindow::clearPicture() {
 // show again when tiling is switched off.
 void MainWindow::tileChanged(bool tiled) {
     CheckMenuItem(GetMenu(hwnd_), IDM_TILE, MF_BYCOMMAND | (tiled ? MF_CHECKED : MF_UNCHECKED));
+    updateScroll();
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -87,7 +169,7 @@ void MainWindow::showFileError(const std::string& text, const std::string& path)
 }
 
 std::optional<PatternSettings> MainWindow::editColours(const PatternSettings& committed) {
-    ColorDialogParams params{committed, [this](const PatternSettings& s) { editor_.preview(s); }};
+    ColorDialogParams params{committed, [this](const PatternSettings& s) { editor_.preview(s); }, pictureOnScreen()};
     if (DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_COLOR), hwnd_, ColorDlgProc, reinterpret_cast<LPARAM>(&params)) !=
         IDOK)
         return std::nullopt;

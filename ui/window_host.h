@@ -14,6 +14,7 @@
 #include "surface.h"
 #include "taskbar.h"
 #include "variations_window.h"
+#include "view_scroll.h"
 
 extern HINSTANCE g_hInst;
 
@@ -29,12 +30,19 @@ public:
     HWND hwnd() const { return hwnd_; }
     Editor& editor() { return editor_; }
     PictureMouse& mouse() { return mouse_; }
-    // The image surface; false when the system has none to give.
-    bool create() { return surface_.create(hwnd_); }
+    // The image surface; false when the system has none to give. The window
+    // takes no input method: every key reaches the key table.
+    bool create();
+    // Shows the window for the first time: at the place pallodex.ini kept,
+    // where that still fits a screen, else as nCmdShow and Windows say.
+    void show(int nCmdShow);
     // The window goes: the editor saves, the surface and taskbar are let go.
     void destroy();
     void paint(HDC hdc);
     void taskbarButtonCreated() { taskbar_.buttonCreated(hwnd_); }
+    ViewScroll& scroll() { return scroll_; }
+    // The window's size, the picture's or the arrangement changed.
+    void updateScroll() { scroll_.update(hwnd_, surface_.width(), surface_.height(), editor_.tiled()); }
     // A file from outside the program (its command line, a drop).
     void openOutsideFile(const std::wstring& file);
     void openVariations() { variations_.open(); }
@@ -59,14 +67,21 @@ public:
     bool chooseImageFile(std::int32_t& formatIndex) override;
     bool chooseSettingsFile(bool forSaving, std::string& path) override;
     bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) override;
+    WindowPlace windowPlace() override;
+    void restoreWindowPlace(const WindowPlace& place) override;
 
 private:
     void refreshCursor();
     bool pictureAt(POINT client, POINT* pixel) const;
+    // The part of the picture the window shows (one tile when tiled), in
+    // screen pixels.
+    RECT pictureOnScreen() const;
 
     HWND hwnd_;
     ImageSurface surface_;
     TaskbarProgress taskbar_;
+    ViewScroll scroll_;
+    WindowPlace startPlace_;  // from pallodex.ini, for show()
     char imageFileName_[MAX_PATH] = "";  // the last image file, offered again
     bool closing_ = false;
     Editor editor_;  // after the surface: its renderer stops before the surface goes

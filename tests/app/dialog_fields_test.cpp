@@ -278,3 +278,48 @@ TEST(DialogTemplates, ControlsLieInsideTheirDialogAndApart) {
     }
     EXPECT_GE(dialogs, 2);
 }
+
+// What the user typed and what was taken instead, said for each box in tab
+// order; the values themselves are those read without the report.
+TEST(DialogFields, EveryRepairIsReportedWithWhatWasTakenAndWhy) {
+    FakeDialog dlg;
+    writeDialogFields(PatternSettings(), dlg.access());
+    struct Typed { int id; const char* text; const char* message; };
+    const Typed typed[] = {
+        {1009, "", "空欄は 0 と読みます。0 にしました。"},
+        {1010, " +7 ", nullptr}, {1011, "007", nullptr}, {1000, "-5", nullptr},
+        {1025, "", "空欄はループとして描きます。"},
+        {1040, "17", "最大補正は最小補正より小さくできません。255 にしました。"},
+        {1041, "999", "最大補正は 255 までです。255 にしました。"},
+        {1043, "300", "最小補正は 0〜255 です。255 にしました。"},
+        {1024, "三角", "「三角」は一覧から選ばれていないため、比例として描きます。"},
+        {1016, "3840", "画像サイズは 1〜2048 です。128 にしました。"},
+        {1017, "abc", "「abc」は数として読めません(半角の数字で入力します)。画像サイズは 1〜2048 です。128 にしました。"},
+        {1030, "12abc", "「abc」は読みません。12 にしました。"},
+        {1031, "1234567890", "数は先頭の 9 文字までを読みます。123456789 にしました。"},
+        {1021, "１２", "「１２」は数として読めません(半角の数字で入力します)。0 にしました。"},
+        {1050, "0", "滑らかさは 1 以上です。1 にしました。"},
+    };
+    std::vector<DialogRepair> expected;
+    for (const Typed& t : typed) {
+        dlg.texts[t.id] = t.text;
+        if (t.id >= 1023 && t.id <= 1027) dlg.selections[t.id] = -1;
+        if (t.message) expected.push_back(DialogRepair{t.id, t.text, t.message});
+    }
+    PatternSettings plain, reported;
+    readDialogFields(plain, dlg.access());
+    std::vector<DialogRepair> repairs{DialogRepair{1, "stale", "stale"}};
+    readDialogFields(reported, dlg.access(), &repairs);
+    EXPECT_EQ(reported, plain);
+    ASSERT_EQ(repairs.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(repairs[i].id, expected[i].id) << i;
+        EXPECT_EQ(repairs[i].typed, expected[i].typed) << i;
+        EXPECT_EQ(repairs[i].message, expected[i].message) << i;
+    }
+    // Boxes that show what is taken report nothing.
+    writeDialogFields(reported, dlg.access());
+    dlg.selections[1025] = dlg.selections[1024] = 0;
+    readDialogFields(reported, dlg.access(), &repairs);
+    EXPECT_TRUE(repairs.empty());
+}

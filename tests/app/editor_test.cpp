@@ -4,6 +4,7 @@
 // window, and the parameters left, are compared with what the user must see.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -97,8 +98,12 @@ public:
     bool chooseImageFile(std::int32_t&) override { return true; }
     bool chooseSettingsFile(bool, std::string& path) override { return path = fileToOpen, true; }
     bool runExport(ExportKind kind, bool, std::int32_t) override {
-        return log.push_back(kind == ExportKind::Clipboard ? "export:copy" : "export:file"), true;
+        const char* names[] = {"export:file", "export:copy", "export:wallpaper"};
+        return log.push_back(names[static_cast<int>(kind)]), true;
     }
+    WindowPlace place;
+    WindowPlace windowPlace() override { return place; }
+    void restoreWindowPlace(const WindowPlace& p) override { place = p, log.push_back("placed"); }
 };
 
 struct Scenario {
@@ -158,6 +163,12 @@ const Scenario kScenarios[] = {
     {"picking the set on screen is no step", "pick:0 undo", "", 0, "Pallodex"},
     {"a pick waits for the waiting export", "J copy pick:44 done", "render:4 beep picture:4 export:copy", 4,
      "Pallodex"},
+    {"a loaded file names itself in the title, again after undo", "open done J done undo done",
+     "render:40 picture:40 render:44 picture:44 render:40 picture:40", 40, "Pallodex ― good.txt"},
+    {"a change ends the file's name", "open done J done", "render:40 picture:40 render:44 picture:44", 44, "Pallodex"},
+    {"a saved file names itself", "J done save:saved.txt", "render:4 picture:4", 4, "Pallodex ― saved.txt"},
+    {"the title says the wallpaper was set", "wallpaper wait:1900", "export:wallpaper", 0, "― 壁紙に設定しました"},
+    {"for about two seconds", "open done wallpaper wait:2000", "render:40 picture:40 export:wallpaper", 40, "good.txt"},
 };
 
 void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
@@ -204,7 +215,9 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
         else if (step == "done" || step == "oom") {
             if (renderer.finish(step == "done")) editor.onWake();
         } else if (step == "copy") editor.copyImage();
-        else if (step == "save") editor.saveImage();
+        else if (step == "save" && arg.empty()) editor.saveImage();
+        else if (step == "save") host.fileToOpen = arg, editor.saveSettingsAs();
+        else if (step == "wallpaper") editor.setWallpaper();
         else if (step == "space") editor.random();
         else if (step == "undo") editor.undo();
         else if (step == "redo") editor.redo();
@@ -224,7 +237,9 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
         } else if (step != "restart") FAIL() << "unknown step " << step;
         // Windows that follow the parameters are told of every change that
         // has come to rest.
-        if (!editor.handMoving()) EXPECT_TRUE(host.followed == editor.settings()) << step;
+        if (!editor.handMoving()) {
+            EXPECT_TRUE(host.followed == editor.settings()) << step;
+        }
     }
     std::string log;
     for (const std::string& e : host.log) log += (log.empty() ? "" : " ") + e;
@@ -233,6 +248,22 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
     const std::string end = sc.title;
     EXPECT_TRUE(host.title.size() >= end.size() && host.title.compare(host.title.size() - end.size(), end.size(), end) == 0)
         << "title: " << host.title;
+}
+
+// The window's place goes to pallodex.ini on quitting and comes back to the
+// host at the next start; a host that cannot tell keeps the file's.
+TEST_F(EditorScenario, TheWindowPlaceOutlivesTheRun) {
+    FakeHost host;
+    for (int run = 0; run < 3; ++run) {
+        host.place = run == 0 ? WindowPlace{true, -20, 30, 640, 480, 1} : WindowPlace{};
+        Editor editor(host, std::make_unique<FakeRenderer>(host.log), "Pallodex");
+        editor.open();
+        if (run == 1) host.place = WindowPlace{};
+        editor.close();
+    }
+    EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "placed"), 2);
+    EXPECT_TRUE(host.place.known && host.place.x == -20 && host.place.y == 30 && host.place.width == 640 &&
+                host.place.height == 480 && host.place.maximised == 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Editor, EditorScenario, testing::ValuesIn(kScenarios),

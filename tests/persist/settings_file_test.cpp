@@ -648,3 +648,33 @@ TEST_F(SettingsFile, ReadOnlyFileIsKeptAsTheUserPinnedIt) {
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0604u);
 }
+
+// The window's place: five lines after all others, read back only as a
+// whole rectangle; info files and pallodex-render never see them.
+TEST_F(SettingsFile, TheWindowPlaceFollowsEveryOtherLine) {
+    ASSERT_TRUE(fsys::setCurrentDirectory(dir_));
+    WindowPlace place{true, -1920, 8, 1200, 2147483647, 1};
+    OwnFileExtras withWindow{&tileView_, &filterIndex_, nullptr, &place};
+    const std::string text = settingsText(PatternSettings(), &withWindow);
+    EXPECT_EQ(text, settingsText(PatternSettings(), &extras_) +
+                        "win_x=-1920\r\nwin_y=8\r\nwin_w=1200\r\nwin_h=2147483647\r\nwin_max=1\r\n");
+    testutil::writeFile(dir_ + "/own.ini", text);
+    WindowPlace back;
+    OwnFileExtras reading{&tileView_, &filterIndex_, nullptr, &back};
+    PatternSettings s;
+    ASSERT_EQ(loadSettingsFile(s, "own.ini", &reading), LoadResult::Loaded);
+    EXPECT_TRUE(back.known && back.x == -1920 && back.y == 8 && back.width == 1200 && back.height == 2147483647 &&
+                back.maximised == 1);
+    EXPECT_EQ(s, PatternSettings());
+    // Without its height the rectangle is not known; the other lines still count.
+    testutil::writeFile(dir_ + "/own.ini", "hue=3\r\nwin_x=1\r\nwin_y=2\r\nwin_w=3\r\nwin_max=0\r\n");
+    ASSERT_EQ(loadSettingsFile(s, "own.ini", &reading), LoadResult::Loaded);
+    EXPECT_FALSE(back.known);
+    EXPECT_EQ(s.hue, 3);
+    // An info file (and so pallodex-render) takes the parameters alone.
+    s = PatternSettings();
+    ASSERT_EQ(loadSettingsFile(s, "own.ini", nullptr), LoadResult::Loaded);
+    EXPECT_EQ(s.hue, 3);
+    testutil::writeFile(dir_ + "/own.ini", "win_x=1\r\n");
+    EXPECT_EQ(loadSettingsFile(s, "own.ini", nullptr), LoadResult::NoSettings);
+}

@@ -35,15 +35,16 @@ e2e_screenshot "$E2E_ARTIFACTS/color-dialog.png"
 
 # Controls in template order, which is the tab order: group box and column
 # headers, each row's label and red, green, blue control, then the rest; the
-# preview check box comes last.
+# preview check box comes last. (Each number box's arrows follow it.)
 S=65535
 order=($S $S $S $S  $S 1009 1010 1011  $S 1000 1001 1002  $S 1003 1004 1006  $S 1025 1026 1027
        $S 1034 1035 1036  $S 1037 1038 1039  $S 1040 1041 1042  $S 1043 1044 1045
-       $S 1023 1024  $S $S $S 1016 1017  $S $S 1028 1029 $S 1032 1033  $S $S $S 1030 1031
+       $S $S 1023 $S 1024  $S $S $S 1016 1017  $S $S 1028 1029 $S 1032 1033  $S $S $S 1030 1031
        $S 1021  $S 1050  1 1019 1020 1018 2 1051)
-[[ $(cut -d' ' -f1 <<<"$DLG_LAST" | tr '\n' ' ') == "${order[*]} " ]] ||
-    e2e_fail "control order: $(cut -d' ' -f1 <<<"$DLG_LAST" | tr '\n' ' ')"
-labels="配色 赤 緑 青 基本量 横変量 縦変量 端モード 不連続幅 ディザ幅 最大補正 最小補正 変化法 画像サイズ 幅 高さ"
+boxes=$(grep -v ' msctls_updown32' <<<"$DLG_LAST")
+[[ $(cut -d' ' -f1 <<<"$boxes" | tr '\n' ' ') == "${order[*]} " ]] ||
+    e2e_fail "control order: $(cut -d' ' -f1 <<<"$boxes" | tr '\n' ' ')"
+labels="配色 赤 緑 青 基本量 横変量 縦変量 端モード 不連続幅 ディザ幅 最大補正 最小補正 変化法 横 縦 画像サイズ 幅 高さ"
 labels+=" 基準サイズ 基本値 割合指定 基準位置 ｘ ｙ 色相変化 滑らかさ ＯＫ 試運用 戻す デフォルト 中止"
 [[ $(awk -F'\t' '$1 ~ /^(65535|1|2|101[89]|1020) / { print $2 }' <<<"$DLG_LAST" | tr '\n' ' ') == "$labels " ]] ||
     e2e_fail "labels: $(awk -F'\t' '$1 ~ /^(65535|1|2|101[89]|1020) / { print $2 }' <<<"$DLG_LAST" | tr '\n' ' ')"

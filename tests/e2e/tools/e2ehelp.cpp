@@ -20,7 +20,11 @@
 //                              the text needs in the control's own font and the ones
 //                              it has; combo boxes are measured with the entries of
 //                              the live dialog of the same caption, if one is open
-//                              (KIND closed: the box, dropped: its list)
+//                              (KIND closed: the box, dropped: its list); for that live
+//                              dialog also each edit box's text against the room inside
+//                              it (KIND box) and, as "DIALOG ID AREA 0 overlap<TAB>ID2", any
+//                              two of its visible controls that overlap (a group box
+//                              frames others, an up-down control rests on its own box)
 //   e2ehelp version EXE     -> the version block: "fixed ...", "translation
 //                              LLLL CCCC", then "NAME=VALUE" per string
 //   e2ehelp holdclip MS     -> opens the clipboard, prints "held", keeps it open
@@ -50,8 +54,14 @@
 //                              256 screen pixels 40 below X,Y while it moved)
 //                              and "release MS" (from the button coming up to
 //                              the row's last change, within 3 s of rest)
+//   e2ehelp tips            -> visible tooltips: "X Y W H balloon|tip<TAB>TEXT"
+//   e2ehelp window TITLE    -> "X Y W H STATE BARS" of TITLE's window: its rectangle,
+//                              normal|maximized|minimized, and which scroll bars it
+//                              shows (none, h, v, hv)
+//   e2ehelp place TITLE X Y W H -> moves and sizes TITLE's window (as a user's drag)
 // Output is UTF-8. Exit codes: 0 ok, 1 usage, 2 not found / not available, 3 I/O.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -306,6 +316,38 @@ void fitDialog(HDC dc, int dialog, HWND copy, HWND live) {
     }
 }
 
+// The live dialog as the user sees it, controls created at run time included.
+void fitLive(HDC dc, int dialog, HWND copy, HWND live) {
+    std::vector<HWND> shown;
+    for (HWND w = GetWindow(live, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(w)) continue;
+        wchar_t cls[64] = L"";
+        GetClassNameW(w, cls, 64);
+        const bool frame = !_wcsicmp(cls, L"Button") && (GetWindowLongW(w, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+        if (!frame) shown.push_back(w);
+        HWND model = GetDlgItem(copy, GetDlgCtrlID(w));
+        if (_wcsicmp(cls, L"Edit") || !model) continue;
+        RECT r;
+        GetClientRect(w, &r);
+        const LRESULT margins = SendMessageW(w, EM_GETMARGINS, 0, 0);
+        const std::wstring text = textOf(w);
+        fitLine(dialog, w, textSize(dc, model, text, false).cx, r.right - LOWORD(margins) - HIWORD(margins), L"box", text);
+    }
+    for (size_t i = 0; i < shown.size(); ++i)
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT a, b, both;
+            GetWindowRect(shown[i], &a);
+            GetWindowRect(shown[j], &b);
+            HWND buddy = reinterpret_cast<HWND>(SendMessageW(shown[j], UDM_GETBUDDY, 0, 0));
+            wchar_t cls[64] = L"";
+            GetClassNameW(shown[j], cls, 64);
+            if (!_wcsicmp(cls, L"msctls_updown32") && buddy == shown[i]) continue;
+            if (IntersectRect(&both, &a, &b))
+                fitLine(dialog, shown[i], (both.right - both.left) * (both.bottom - both.top), 0, L"overlap",
+                        std::to_wstring(GetDlgCtrlID(shown[j])));
+        }
+}
+
 int fit(const wchar_t* exe) {
     // The program is DPI-aware: the copies made here must be laid out as its
     // own are, not for a scaled 96 DPI.
@@ -341,6 +383,7 @@ int fit(const wchar_t* exe) {
             if (pid != GetCurrentProcessId() && IsWindowVisible(w)) live = w;
         }
         fitDialog(dc, id, copy, live);
+        if (live) fitLive(dc, id, copy, live);
         DestroyWindow(copy);
     }
     ReleaseDC(nullptr, dc);
@@ -599,6 +642,42 @@ int drag(const wchar_t* title, int x, int y, int ms) {
     return 0;
 }
 
+BOOL CALLBACK tipOne(HWND hwnd, LPARAM) {
+    wchar_t cls[64] = L"";
+    GetClassNameW(hwnd, cls, 64);
+    if (!IsWindowVisible(hwnd) || _wcsicmp(cls, L"tooltips_class32")) return TRUE;
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    wchar_t head[100];
+    swprintf(head, 100, L"%ld %ld %ld %ld %ls\t", r.left, r.top, r.right - r.left, r.bottom - r.top,
+             (GetWindowLongW(hwnd, GWL_STYLE) & 0x40 /* TTS_BALLOON */) ? L"balloon" : L"tip");
+    // A tooltip answers WM_GETTEXT with the text it shows.
+    std::wstring text = textOf(hwnd);
+    for (wchar_t& c : text)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    out(head + text + L"\n");
+    return TRUE;
+}
+
+int window(const wchar_t* title) {
+    HWND hwnd = findTop(title);
+    if (!hwnd) return 2;
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    const wchar_t* bars = (style & WS_HSCROLL) ? ((style & WS_VSCROLL) ? L"hv" : L"h") : (style & WS_VSCROLL) ? L"v" : L"none";
+    wchar_t line[120];
+    swprintf(line, 120, L"%ld %ld %ld %ld %ls %ls\n", r.left, r.top, r.right - r.left, r.bottom - r.top,
+             IsZoomed(hwnd) ? L"maximized" : IsIconic(hwnd) ? L"minimized" : L"normal", bars);
+    out(line);
+    return 0;
+}
+
+int place(const wchar_t* title, int x, int y, int w, int h) {
+    HWND hwnd = findTop(title);
+    return hwnd && SetWindowPos(hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 2;
+}
+
 int holdClipboard(int ms) {
     if (!OpenClipboard(nullptr)) return 2;
     out(L"held\n");
@@ -624,8 +703,11 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
     if (argc == 6 && cmd == L"drag") return drag(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
     if (argc == 5 && cmd == L"cells") return cells(argv[2][0], argv[3], _wtoi(argv[4]));
+    if (argc == 2 && cmd == L"tips") return EnumWindows(tipOne, 0) ? 0 : 3;
+    if (argc == 3 && cmd == L"window") return window(argv[2]);
+    if (argc == 7 && cmd == L"place") return place(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]));
     out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
         L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N |"
-        L" drag TITLE X Y MS | cells KEY TITLE N\n");
+        L" drag TITLE X Y MS | cells KEY TITLE N | tips | window TITLE | place TITLE X Y W H\n");
     return 1;
 }

@@ -163,7 +163,8 @@ PX_FILE_KEYS=(base_r base_g base_b vx_r vx_g vx_b vy_r vy_g vy_b mode_r mode_g m
 # px_check_file FILE EXTRAS [KEY=VALUE]... : FILE is a settings file with CR LF
 # line ends holding the defaults changed by the given values, each key once in
 # file order; with EXTRAS "dir=...|flg_array=N|flg_bit=N" its first three
-# lines must be those (own file, 39 lines), with EXTRAS "" there are none
+# lines must be those and the window's place (win_x, win_y, win_w, win_h,
+# win_max) its last five (own file, 44 lines), with EXTRAS "" there are none
 # (info file, 36 lines).
 px_check_file() {
     local file=$1 extras=$2 args=() kv
@@ -177,6 +178,7 @@ px_check_file() {
     local want=() line i
     if [[ -n $extras ]]; then IFS='|' read -r -a want <<<"$extras"; fi
     for k in "${PX_FILE_KEYS[@]}"; do want+=("$k=${value[$k]}"); done
+    [[ -n $extras ]] && want+=("win_x=-?[0-9]+" "win_y=-?[0-9]+" "win_w=[0-9]+" "win_h=[0-9]+" "win_max=[01]")
 
     local lines=() crlf
     mapfile -t lines <"$file"
@@ -186,6 +188,7 @@ px_check_file() {
     [[ $(tail -c 2 "$file" | od -An -tx1 | tr -d ' ') == 0d0a ]] || e2e_fail "$file does not end with CR LF"
     for i in "${!want[@]}"; do
         line=${lines[$i]%$'\r'}
-        [[ $line == "${want[$i]}" ]] || e2e_fail "$file line $((i + 1)): '$line', want '${want[$i]}'"
+        [[ $line == "${want[$i]}" || ($line =~ ^win_ && $line =~ ^${want[$i]}$) ]] ||
+            e2e_fail "$file line $((i + 1)): '$line', want '${want[$i]}'"
     done
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# pallodex.ini: written on exit into the start directory (39 lines, dir = the
-# start directory, the tile flag and the bitmap format), read at the next start
+# pallodex.ini: written on exit into the start directory (44 lines, dir = the
+# start directory, the tile flag, the bitmap format and the window's place), read at the next start
 # (same image, same tile display), and its dir line moves the file dialogs to
 # that folder without moving where pallodex.ini itself is written.
 #   tests/e2e/window/settings_file_test.sh [PREFIX EXE RENDER]
@@ -16,7 +16,7 @@ e2e_key "$PX_WID" j f Right 3 Return || e2e_fail "keys"
 px_expect single changed basex=4 pat_x=1 bmpw=132 base_b=7
 px_quit menu
 px_check_file "$ini" "dir=$startdir|flg_array=0|flg_bit=1" basex=4 pat_x=1 bmpw=132 base_b=7
-px_ok "quitting wrote 39 lines with dir=$startdir"
+px_ok "quitting wrote 44 lines with dir=$startdir"
 
 # ---- second run: the same image, still single; tiling on again, closed
 px_start
