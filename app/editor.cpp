@@ -1,14 +1,14 @@
 #include "editor.h"
 
 #include <cstdio>
-#include <random>
 
 #include "file_system.h"
+#include "fresh_seed.h"
 #include "generate.h"
 #include "keyboard.h"
-#include "random.h"
 #include "reference.h"
 #include "settings_file.h"
+#include "wallpaper_history.h"
 #include "zoom.h"
 
 namespace {
@@ -35,17 +35,6 @@ PatternSettings draftOf(const PatternSettings& s) {
 }
 // How long the title says that the wallpaper was set.
 constexpr auto kNoticeTime = std::chrono::seconds(2);
-
-// Bits from the system's entropy source, or none where it fails (some
-// runtimes have none, or a fixed one: the clock in freshSeed covers those).
-std::uint64_t deviceBits() {
-    try {
-        static std::random_device device;
-        return (std::uint64_t{device()} << 32) ^ device();
-    } catch (...) {
-        return 0;
-    }
-}
 
 }  // namespace
 
@@ -115,7 +104,7 @@ void Editor::updateRenderState() {
 // The title while no render shows its progress.
 std::string Editor::restingTitle() const {
     if (renderStopped_) return title_ + " ― 中止";
-    if (noticeEnd_) return title_ + " ― 壁紙に設定しました";
+    if (noticeEnd_) return title_ + (historyFailed_ ? " ― 壁紙に設定しました (履歴には残せませんでした)" : " ― 壁紙に設定しました");
     if (fileSettings_ && *fileSettings_ == settings_) return title_ + " ― " + fileName_;
     return title_;
 }
@@ -226,15 +215,7 @@ void Editor::redo() {
     if (!refused() && history_.canRedo()) restoreView(history_.redo(view()));
 }
 
-// A new seed for each press: entropy, the clock and a counter, mixed so that
-// every input bit reaches every seed bit (the splitmix64 finaliser). No two
-// presses of a run, nor two runs, start from the same seed.
-std::uint64_t Editor::freshSeed() {
-    std::uint64_t x = deviceBits();
-    x ^= static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    x += 0x9E3779B97F4A7C15ull * ++presses_;
-    return mixBits(x);
-}
+std::uint64_t Editor::freshSeed() { return ::freshSeed(); }
 
 // A whole new parameter set as one undo step, shown through the same
 // newest-wins path as the keys: holding Space never queues up renders.
@@ -288,6 +269,9 @@ void Editor::runWaitingExport() {
     waitingExport_.reset();
     updateRenderState();
     if (!host_.runExport(kind, tiled(), imageFormatIndex_) || kind != ExportKind::Wallpaper) return;
+    // The history is a convenience: one that cannot be written takes nothing
+    // from the wallpaper, and is only mentioned.
+    historyFailed_ = !wallpaper_history::record(host_.wallpaperHistoryFolder(), settings_, wallpaper_history::localNow());
     // Setting the wallpaper shows nothing in the program: the title says it
     // worked, for a moment.
     noticeEnd_ = clock_() + kNoticeTime;
@@ -343,6 +327,20 @@ void Editor::openOutsideFile(const std::string& path, bool readable) {
     }
     openSettingsFile(path);
     settingsFileName_ = path;
+}
+
+std::vector<std::string> Editor::recentWallpapers() {
+    std::vector<std::string> labels;
+    recent_.clear();
+    for (const wallpaper_history::Entry& e : wallpaper_history::newest(host_.wallpaperHistoryFolder())) {
+        recent_.push_back(e.path);
+        labels.push_back(e.label);
+    }
+    return labels;
+}
+
+void Editor::openRecentWallpaper(std::size_t index) {
+    if (!refused() && index < recent_.size()) openSettingsFile(recent_[index]);
 }
 
 // No memory for the image or its bitmap: the window keeps the picture it had

@@ -64,6 +64,11 @@ public:
     // openSettings, and offered by its dialog next. readable false: the
     // host could not name it, which is said as a file that cannot be read.
     void openOutsideFile(const std::string& path, bool readable = true);
+    // The wallpapers set lately, newest first, as the menu lists them; the
+    // list is kept for openRecentWallpaper, whose index refers to it.
+    std::vector<std::string> recentWallpapers();
+    // Loads one of them as openSettings loads a file: one undo step.
+    void openRecentWallpaper(std::size_t index);
 
     // The pointer on the picture. A drag moves the pattern with the hand:
     // beginDrag as the button goes down on the picture (false, and no drag,
@@ -135,6 +140,8 @@ private:
     std::optional<PatternSettings> fileSettings_;
     // Until then the title says the wallpaper was set.
     std::optional<std::chrono::steady_clock::time_point> noticeEnd_;
+    bool historyFailed_ = false;  // the notice adds that the history kept nothing
+    std::vector<std::string> recent_;  // as recentWallpapers listed them
 
     std::optional<PatternSettings> shown_;  // what the picture on screen was rendered from
     // What it stands for: the same, or for a draft the settings it drafts.
@@ -152,7 +159,6 @@ private:
     std::string lastTitle_;
     int lastPercent_ = -1;
     Pointer pointer_ = Pointer::Normal;
-    std::uint64_t presses_ = 0;
 
     Clock clock_ = [] { return std::chrono::steady_clock::now(); };
     std::optional<ViewState> dragStart_;

@@ -73,4 +73,8 @@ public:
     virtual WindowPlace windowPlace() = 0;
     virtual void restoreWindowPlace(const WindowPlace& place) = 0;
 
+    // The folder that keeps the wallpapers set (see wallpaper_history.h);
+    // empty where there is none.
+    virtual std::string wallpaperHistoryFolder() { return std::string(); }
+
 };

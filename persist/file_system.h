@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace fsys {
 
@@ -23,6 +24,7 @@ std::FILE* openForReading(const std::string& path, std::string* errorText = null
 enum class WriteResult {
     Written,   // target holds what the writer wrote
     ReadOnly,  // target is an existing read-only file and was left untouched
+    Exists,    // writeNewFile only: something is at target already; nothing written
     // target is as it was, unless it is a device or FIFO that took part of
     // the data, or a rewrite in place failed halfway (the reason says so)
     Failed,
@@ -44,6 +46,22 @@ enum class WriteResult {
 // errorText, if given, receives the reason for Failed.
 WriteResult writeFile(const std::string& target, const std::function<bool(std::FILE*)>& writer,
                       std::string* errorText = nullptr);
+
+// As writeFile, but for a name that must be new: the complete file appears
+// at target only if nothing is there, checked and taken in one step, so
+// that two writers racing for one name never lose a file (Exists for the
+// later one).
+WriteResult writeNewFile(const std::string& target, const std::function<bool(std::FILE*)>& writer,
+                         std::string* errorText = nullptr);
+
+// folder and name joined by this platform's separator.
+std::string joinPath(const std::string& folder, const std::string& name);
+// The names in folder ("." and ".." left out), in no particular order;
+// empty when it cannot be read.
+std::vector<std::string> listFolder(const std::string& folder);
+// Makes folder, whose parent must exist; true when it is a folder afterwards.
+bool makeFolder(const std::string& folder);
+bool removeFile(const std::string& path);
 
 // From now on, SIGINT, SIGTERM and SIGHUP remove the temporary file of a
 // writeFile in progress and end the process with exit code

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -281,6 +282,56 @@ WriteResult writeFile(const std::string& target, const Writer& writer, std::stri
     if (st.st_nlink > 1) return rewriteInPlace(path, writer, errorText);
     return replaceFile(path, &st, writer, errorText);
 }
+
+WriteResult writeNewFile(const std::string& target, const Writer& writer, std::string* errorText) {
+    if (target.empty()) return failErrno(errorText, ENOENT);
+    std::string temp;
+    const int fd = createTemp(folderOf(target), &temp);
+    if (fd < 0) return failErrno(errorText, errno);
+    fchmod(fd, newFileMode());
+    std::FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        const int err = errno;
+        close(fd);
+        dropTemp(temp);
+        return failErrno(errorText, err);
+    }
+    int err = 0;
+    if (!runWriter(f, writer, &err)) {
+        dropTemp(temp);
+        return failErrno(errorText, err ? err : EIO);
+    }
+    // A hard link, unlike a rename, never takes the place of a file that is
+    // already there.
+    const bool linked = link(temp.c_str(), target.c_str()) == 0;
+    err = errno;
+    dropTemp(temp);
+    if (linked) return WriteResult::Written;
+    return err == EEXIST ? WriteResult::Exists : failErrno(errorText, err);
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::vector<std::string> listFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return names;
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+    return names;
+}
+
+bool makeFolder(const std::string& folder) {
+    struct stat st;
+    return mkdir(folder.c_str(), 0777) == 0 || (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+}
+
+bool removeFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 void removeTemporaryFileOnInterrupt() {
     struct sigaction action = {};

@@ -19,12 +19,12 @@ std::string folderOf(const std::string& path) {
     return cut == 0 || (cut == 2 && path[1] == ':') ? path.substr(0, cut + 1) : path.substr(0, cut);
 }
 
-namespace {
-
-std::string joinPath(const std::string& folder, const char* name) {
+std::string joinPath(const std::string& folder, const std::string& name) {
     const char last = folder.empty() ? '\\' : folder.back();
     return last == '\\' || last == '/' ? folder + name : folder + "\\" + name;
 }
+
+namespace {
 
 std::string windowsError(DWORD code) { return "Windows error " + std::to_string(code); }
 
@@ -139,6 +139,47 @@ WriteResult writeFile(const std::string& relativeTarget, const Writer& writer, s
     DeleteFileA(temp.c_str());
     return fail(errorText, windowsError(error));
 }
+
+WriteResult writeNewFile(const std::string& target, const Writer& writer, std::string* errorText) {
+    if (target.empty()) return fail(errorText, std::strerror(ENOENT));
+    std::string temp;
+    DWORD error = 0;
+    std::FILE* f = createTemp(folderOf(target), &temp, &error);
+    if (!f) return fail(errorText, windowsError(error));
+    int err = 0;
+    if (!runWriter(f, writer, &err)) {
+        DeleteFileA(temp.c_str());
+        return fail(errorText, std::strerror(err ? err : EIO));
+    }
+    // Without MOVEFILE_REPLACE_EXISTING the move never takes the place of a
+    // file that is already there.
+    if (MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return WriteResult::Written;
+    error = GetLastError();
+    DeleteFileA(temp.c_str());
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return WriteResult::Exists;
+    return fail(errorText, windowsError(error));
+}
+
+std::vector<std::string> listFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(joinPath(folder, "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    return names;
+}
+
+bool makeFolder(const std::string& folder) {
+    if (CreateDirectoryA(folder.c_str(), nullptr)) return true;
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
 void removeTemporaryFileOnInterrupt() {}
 

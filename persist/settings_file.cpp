@@ -298,7 +298,7 @@ SaveResult saveSettingsFile(const PatternSettings& s, const char* path, const Ow
         return SaveResult::Written;
     case fsys::WriteResult::ReadOnly:
         return SaveResult::KeptReadOnly;
-    case fsys::WriteResult::Failed:
+    default:  // writeFile replaces: Exists never comes
         break;
     }
     return SaveResult::Failed;

@@ -28,6 +28,11 @@
 #define IDM_MUTATE 32781
 #define IDM_KEYS 32782
 #define IDM_VARIATIONS 32790
+// Wallpapers at logon and their history: 32810-32839.
+#define IDM_LOGON 32810
+#define IDM_RECENT_NONE 32811  // the empty history's greyed item
+#define IDM_RECENT_FIRST 32820  // the newest wallpaper set, then older ones
+#define IDM_RECENT_LAST 32829
 // The picture's own menu (right click, Shift+F10, the menu key).
 #define IDR_PICTURE_MENU 32791
 

@@ -53,13 +53,12 @@ bool folderExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Reads the picture back, encodes it and writes it through a temporary file.
-WriteOutcome writeSurfaceFile(const ImageSurface& surface, const std::string& path, ImageFormat format) {
+// Encodes the pixels and writes them through a temporary file.
+WriteOutcome writeImageFile(const std::uint32_t* pixels, int width, int height, const std::string& path,
+                            ImageFormat format) {
     std::vector<std::uint8_t> bytes;
     try {
-        std::vector<std::uint32_t> pixels;
-        if (!surface.readPixels(pixels)) return WriteOutcome::Failed;
-        bytes = encodeImage(pixels.data(), surface.width(), surface.height(), format);
+        bytes = encodeImage(pixels, width, height, format);
     } catch (const std::bad_alloc&) {
         return WriteOutcome::Failed;
     }
@@ -77,14 +76,15 @@ WriteOutcome writeSurfaceFile(const ImageSurface& surface, const std::string& pa
     }
 }
 
-// %APPDATA% as the user's environment has it (so that a user who moved it is
-// followed), else the folder the shell knows for it.
-std::string appDataFolder() {
-    char buffer[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableA("APPDATA", buffer, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) return std::string(buffer, n);
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) return buffer;
-    return std::string();
+// Reads the picture back and writes it as above.
+WriteOutcome writeSurfaceFile(const ImageSurface& surface, const std::string& path, ImageFormat format) {
+    std::vector<std::uint32_t> pixels;
+    try {
+        if (!surface.readPixels(pixels)) return WriteOutcome::Failed;
+    } catch (const std::bad_alloc&) {
+        return WriteOutcome::Failed;
+    }
+    return writeImageFile(pixels.data(), surface.width(), surface.height(), path, format);
 }
 
 // A string value of a registry key as it was, to be put back.
@@ -116,7 +116,24 @@ bool setString(HKEY key, const char* name, const char* value) {
                           static_cast<DWORD>(std::strlen(value) + 1)) == ERROR_SUCCESS;
 }
 
-bool placeWallpaper(const ImageSurface& surface, bool tiled) {
+}  // namespace
+
+// %APPDATA% as the user's environment has it (so that a user who moved it is
+// followed), else the folder the shell knows for it.
+std::string appDataFolder() {
+    char buffer[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("APPDATA", buffer, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) return std::string(buffer, n);
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) return buffer;
+    return std::string();
+}
+
+std::string wallpaperHistoryFolder() {
+    const std::string base = appDataFolder();
+    return base.empty() ? base : base + "\\Pallodex\\history";
+}
+
+bool placeWallpaper(const std::uint32_t* pixels, int width, int height, bool tiled) {
     const std::string base = appDataFolder();
     if (base.empty()) return false;
     const std::string folder = base + "\\Pallodex";
@@ -126,7 +143,7 @@ bool placeWallpaper(const ImageSurface& surface, bool tiled) {
     const std::string path = folder + "\\wallpaper.bmp";
     // The desktop may be showing the previous wallpaper.bmp; it is replaced
     // only by a complete file.
-    if (writeSurfaceFile(surface, path, ImageFormat::Bmp24) != WriteOutcome::Written) return false;
+    if (writeImageFile(pixels, width, height, path, ImageFormat::Bmp24) != WriteOutcome::Written) return false;
 
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
@@ -144,8 +161,6 @@ bool placeWallpaper(const ImageSurface& surface, bool tiled) {
     RegCloseKey(key);
     return ok;
 }
-
-}  // namespace
 
 bool chooseImageFile(HWND owner, std::int32_t& filterIndex, char* fileName) {
     FileDialog d;
@@ -193,7 +208,13 @@ bool copyImageToClipboard(HWND window, const ImageSurface& surface) {
 }
 
 bool setDesktopWallpaper(HWND owner, const ImageSurface& surface, bool tiled) {
-    if (placeWallpaper(surface, tiled)) return true;
+    std::vector<std::uint32_t> pixels;
+    bool read = false;
+    try {
+        read = surface.readPixels(pixels);
+    } catch (const std::bad_alloc&) {
+    }
+    if (read && placeWallpaper(pixels.data(), surface.width(), surface.height(), tiled)) return true;
     showError(owner, "壁紙を設定できませんでした。");
     return false;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "surface.h"
 
@@ -28,3 +29,11 @@ bool copyImageToClipboard(HWND window, const ImageSurface& surface);
 // 24-bit BMP to %APPDATA%\Pallodex\wallpaper.bmp and tells Windows. Any
 // failure is shown in a box and leaves the desktop settings as they were.
 bool setDesktopWallpaper(HWND owner, const ImageSurface& surface, bool tiled);
+// The same for width x height pixels (0x00BBGGRR, top row first), without a
+// word: false when it failed.
+bool placeWallpaper(const std::uint32_t* pixels, int width, int height, bool tiled);
+
+// %APPDATA% (empty when there is none), and the folder in it that keeps the
+// history of wallpapers set.
+std::string appDataFolder();
+std::string wallpaperHistoryFolder();

@@ -12,8 +12,10 @@
 
 #include "dialogs.h"
 #include "error_box.h"
+#include "logon_wallpaper.h"
 #include "resource.h"
 #include "shell_input.h"
+#include "wallpaper_menu.h"
 #include "window_host.h"
 
 HINSTANCE g_hInst;
@@ -49,13 +51,13 @@ const Command kCommands[] = {
     {IDM_VARIATIONS, [](HWND hwnd, Editor&) { windowOf(hwnd)->openVariations(); }},
 };
 
-bool onCommand(HWND hwnd, Editor& editor, WORD id) {
+bool onCommand(HWND hwnd, MainWindow& w, WORD id) {
     for (const Command& c : kCommands)
         if (c.id == id) {
-            c.run(hwnd, editor);
+            c.run(hwnd, w.editor());
             return true;
         }
-    return false;
+    return wallpaperMenuCommand(hwnd, w.editor(), id, w.startFolder());
 }
 
 void onDropFiles(HWND hwnd, MainWindow& w, HDROP drop) {
@@ -108,12 +110,13 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
             if (message == WM_MOUSEWHEEL && w.mouse().handle(message, wParam, lParam)) return 0;
             break;
         case WM_COMMAND:
-            if (onCommand(hwnd, editor, LOWORD(wParam))) return 0;
+            if (onCommand(hwnd, w, LOWORD(wParam))) return 0;
             break;
         case WM_INITMENUPOPUP: {
             HMENU menu = reinterpret_cast<HMENU>(wParam);
             EnableMenuItem(menu, IDM_UNDO, MF_BYCOMMAND | (editor.canUndo() ? MF_ENABLED : MF_GRAYED));
             EnableMenuItem(menu, IDM_REDO, MF_BYCOMMAND | (editor.canRedo() ? MF_ENABLED : MF_GRAYED));
+            prepareWallpaperMenu(menu, editor);
             return 0;
         }
         case kWakeMessage:
@@ -183,6 +186,9 @@ int failStart(const char* text) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
+    // pallodex.exe /wallpaper: no window, no box; the exit code tells.
+    const WallpaperArguments wallpaper = wallpaperArguments(GetCommandLineW());
+    if (wallpaper.requested) return runHeadlessWallpaper(wallpaper);
     char title[100], className[100];
     LoadStringA(hInstance, IDS_APP_TITLE, title, sizeof title);
     LoadStringA(hInstance, IDC_PALLODEX, className, sizeof className);

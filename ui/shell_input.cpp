@@ -13,6 +13,46 @@ std::wstring firstFileArgument(const wchar_t* commandLine) {
     return first;
 }
 
+WallpaperArguments wallpaperArguments(const wchar_t* commandLine) {
+    WallpaperArguments a;
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(commandLine, &argc);
+    if (!argv) return a;
+    a.requested = argc > 1 && CompareStringOrdinal(argv[1], -1, L"/wallpaper", -1, TRUE) == CSTR_EQUAL;
+    bool folderGiven = false, ok = a.requested;
+    for (int i = 2; ok && i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (CompareStringOrdinal(arg.c_str(), -1, L"/dir", -1, TRUE) == CSTR_EQUAL) {
+            ok = !folderGiven && i + 1 < argc && argv[i + 1][0] != L'\0';
+            if (ok) a.folder = argv[++i];
+            folderGiven = true;
+        } else {
+            ok = !arg.empty() && arg[0] != L'/' && a.file.empty();
+            if (ok) a.file = arg;
+        }
+    }
+    a.valid = ok;
+    LocalFree(argv);
+    return a;
+}
+
+std::wstring quoteArgument(const std::wstring& arg) {
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes count as escapes only before a quote.
+        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        out += c;
+        backslashes = 0;
+    }
+    out.append(2 * backslashes, L'\\');
+    return out + L"\"";
+}
+
 std::wstring firstDroppedFile(HDROP drop) {
     if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) return std::wstring();
     const UINT length = DragQueryFileW(drop, 0, nullptr, 0);

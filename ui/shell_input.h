@@ -12,6 +12,21 @@
 // ignored. Empty when there is none (an empty "" counts as none).
 std::wstring firstFileArgument(const wchar_t* commandLine);
 
+// pallodex.exe /wallpaper [/dir FOLDER] [FILE]: a wallpaper without a
+// window, the own settings file read in FOLDER (else the current folder),
+// FILE an info file to take instead of a random set. Recognised only as the
+// first argument, in any case; the rest in any order, each once.
+struct WallpaperArguments {
+    bool requested = false;  // the first argument is /wallpaper
+    bool valid = false;      // and the rest is understood
+    std::wstring folder, file;
+};
+WallpaperArguments wallpaperArguments(const wchar_t* commandLine);
+
+// arg in double quotes, so that CommandLineToArgvW gives it back exactly:
+// backslashes before a quote, and at the end, are doubled ("C:\" for C:\).
+std::wstring quoteArgument(const std::wstring& arg);
+
 // The first of the files in a WM_DROPFILES drop; empty when it holds none.
 // The drop stays the caller's to DragFinish.
 std::wstring firstDroppedFile(HDROP drop);

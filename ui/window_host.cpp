@@ -47,6 +47,8 @@ MainWindow::MainWindow(HWND hwnd, const char* title)
 
 bool MainWindow::create() {
     if (!surface_.create(hwnd_)) return false;
+    // Before pallodex.ini's dir lines move the current folder.
+    startFolder_ = fullPath(L".");
     // Letters and digits step the parameters: with an input method on, they
     // would be taken for text. The dialogs keep theirs.
     ImmAssociateContextEx(hwnd_, nullptr, 0);
@@ -84,6 +86,8 @@ WindowPlace MainWindow::windowPlace() {
 }
 
 void MainWindow::restoreWindowPlace(const WindowPlace& place) { startPlace_ = place; }
+
+std::string MainWindow::wallpaperHistoryFolder() { return ::wallpaperHistoryFolder(); }
 
 RECT MainWindow::pictureOnScreen() const {
     RECT client;

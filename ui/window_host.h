@@ -46,6 +46,8 @@ public:
     // A file from outside the program (its command line, a drop).
     void openOutsideFile(const std::wstring& file);
     void openVariations() { variations_.open(); }
+    // The folder the program started in, which keeps its pallodex.ini.
+    const std::wstring& startFolder() const { return startFolder_; }
     // The main window was disabled by a modal box, or enabled again.
     void enablePopups(bool on) { variations_.enable(on); }
     // For the message loop: messages the variations window takes itself.
@@ -69,6 +71,7 @@ public:
     bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) override;
     WindowPlace windowPlace() override;
     void restoreWindowPlace(const WindowPlace& place) override;
+    std::string wallpaperHistoryFolder() override;
 
 private:
     void refreshCursor();
@@ -82,6 +85,7 @@ private:
     TaskbarProgress taskbar_;
     ViewScroll scroll_;
     WindowPlace startPlace_;  // from pallodex.ini, for show()
+    std::wstring startFolder_;
     char imageFileName_[MAX_PATH] = "";  // the last image file, offered again
     bool closing_ = false;
     Editor editor_;  // after the surface: its renderer stops before the surface goes

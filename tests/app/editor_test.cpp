@@ -97,10 +97,13 @@ public:
     }
     bool chooseImageFile(std::int32_t&) override { return true; }
     bool chooseSettingsFile(bool, std::string& path) override { return path = fileToOpen, true; }
+    bool exportFails = false;
     bool runExport(ExportKind kind, bool, std::int32_t) override {
         const char* names[] = {"export:file", "export:copy", "export:wallpaper"};
-        return log.push_back(names[static_cast<int>(kind)]), true;
+        return log.push_back(names[static_cast<int>(kind)]), !exportFails;
     }
+    std::string history = "history";  // in the row's own folder
+    std::string wallpaperHistoryFolder() override { return history; }
     WindowPlace place;
     WindowPlace windowPlace() override { return place; }
     void restoreWindowPlace(const WindowPlace& p) override { place = p, log.push_back("placed"); }
@@ -169,6 +172,13 @@ const Scenario kScenarios[] = {
     {"a saved file names itself", "J done save:saved.txt", "render:4 picture:4", 4, "Pallodex ― saved.txt"},
     {"the title says the wallpaper was set", "wallpaper wait:1900", "export:wallpaper", 0, "― 壁紙に設定しました"},
     {"for about two seconds", "open done wallpaper wait:2000", "render:40 picture:40 export:wallpaper", 40, "good.txt"},
+    {"a wallpaper set comes back from the history as one undo step", "J done wallpaper J done recent:0 done undo",
+     "render:4 picture:4 export:wallpaper render:8 picture:8 render:4 picture:4 render:8", 8, "(Escで中止)"},
+    {"the history names the file it loaded", "J done wallpaper M done recent:0 done wait:2000",
+     "render:4 picture:4 export:wallpaper render:0 picture:0 render:4 picture:4", 4, ".txt"},
+    {"a wallpaper that failed is not kept", "wallfail recent:0", "export:wallpaper", 0, "Pallodex"},
+    {"a history that cannot be written leaves the wallpaper set", "nohistory wallpaper recent:0", "export:wallpaper", 0,
+     "壁紙に設定しました (履歴には残せませんでした)"},
 };
 
 void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
@@ -182,6 +192,7 @@ protected:
         std::system(("mkdir -p '" + dir + "'").c_str());
         ASSERT_TRUE(fsys::setCurrentDirectory(dir));
         std::remove("pallodex.ini");
+        std::system("rm -rf history");
         std::ofstream("good.txt") << "basex=40\n";
         std::ofstream("smooth.txt") << "accuracy=4\n";
     }
@@ -218,6 +229,9 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
         else if (step == "save" && arg.empty()) editor.saveImage();
         else if (step == "save") host.fileToOpen = arg, editor.saveSettingsAs();
         else if (step == "wallpaper") editor.setWallpaper();
+        else if (step == "wallfail") host.exportFails = true, editor.setWallpaper();
+        else if (step == "nohistory") host.history = "good.txt/history";
+        else if (step == "recent") editor.recentWallpapers(), editor.openRecentWallpaper(std::stoul(arg));
         else if (step == "space") editor.random();
         else if (step == "undo") editor.undo();
         else if (step == "redo") editor.redo();
