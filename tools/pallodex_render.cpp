@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "file_system.h"
+#include "fresh_seed.h"
+#include "generate.h"
 #include "image_file.h"
 #include "pattern_settings.h"
 #include "render.h"
@@ -31,7 +33,7 @@ namespace {
 const char kUsage[] =
     "usage: pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... [-o OUT.bmp|OUT.png]\n"
     "                       [--format bmp|png] [--bits 24|8] [--tile COLSxROWS] [--threads N]\n"
-    "                       [--print-settings]\n"
+    "                       [--random [SEED] | --mutate SEED] [--count N] [--print-settings]\n"
     "Renders a wallpaper from the parameters of SETTINGS_FILE (an info file, '-' for standard\n"
     "input; default: the default parameters), changed by each --set, into a picture file\n"
     "(default pallodex.bmp; '-o -' writes to standard output). The format follows the output's\n"
@@ -39,6 +41,12 @@ const char kUsage[] =
     "24-bit or 8-bit BMP. KEY is a settings-file key, VALUE a decimal integer.\n"
     "--tile repeats the picture COLS times across and ROWS times down (each 1 to 64, at most\n"
     "16384 pixels each way), as the desktop shows it tiled.\n"
+    "--random replaces every parameter but the size and smoothness with a random seamless set,\n"
+    "as the program's Space does; --mutate changes one to four of them, as Shift+Space does.\n"
+    "SEED (0 to 18446744073709551615) names the set: the same seed gives the same picture on\n"
+    "every machine; --random without one takes a new one.\n"
+    "--count N (1 to 10000) with either writes N pictures, seeds SEED, SEED+1, ..., named after\n"
+    "the output with -0001, -0002, ... before the extension, each with its info file (.txt).\n"
     "--print-settings prints the resulting settings file instead.\n";
 
 // A settings file holds 36 short lines; anything this large is something
@@ -48,6 +56,7 @@ constexpr std::uint64_t kMaxSettingsBytes = 1 << 20;
 const char kStdio[] = "-";
 
 constexpr int kMaxTileCount = 64;
+constexpr int kMaxCount = 10000;
 constexpr std::int64_t kMaxTiledSide = 16384;
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -94,8 +103,15 @@ bool parseTileCount(const std::string& text, int* columns, int* rows) {
     return true;
 }
 
+// What --random and --mutate make of the settings.
+enum class Generate { None, Random, Mutate };
+
 struct Options {
     PatternSettings settings;
+    Generate generate = Generate::None;
+    std::uint64_t seed = 0;
+    bool seedGiven = false;
+    int count = 0;  // --count; 0: one picture, named as -o says
     std::string settingsFile;           // empty: none; "-": standard input
     std::vector<std::string> setLines;  // applied after the settings file, in order
     ImageFormat format = ImageFormat::Bmp24;
@@ -129,6 +145,34 @@ int bitsValue(const std::string& v) {
     usageError("--bits must be 24 or 8, not '" + v + "'");
 }
 
+// A seed: decimal digits only, within 64 bits.
+bool parseSeed(const std::string& text, std::uint64_t* out) {
+    if (text.empty() || text.size() > 20) return false;
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    *out = value;
+    return true;
+}
+
+std::uint64_t seedValue(const std::string& option, const std::string& v) {
+    std::uint64_t seed;
+    if (!parseSeed(v, &seed))
+        usageError(option + " takes a seed from 0 to 18446744073709551615, not '" + v + "'");
+    return seed;
+}
+
+bool allDigits(const char* text) {
+    if (!*text) return false;
+    for (; *text; ++text)
+        if (*text < '0' || *text > '9') return false;
+    return true;
+}
+
 int threadsValue(const std::string& v) {
     std::int32_t n;
     if (!parseInt32(v.c_str(), &n) || n < 1 || n > 1024)
@@ -155,6 +199,34 @@ void takeSettingsFile(const std::string& arg, Options& o) {
     if (arg.empty()) usageError("empty argument (see --help)");
     if (!o.settingsFile.empty()) usageError("more than one settings file: '" + o.settingsFile + "' and '" + arg + "'");
     o.settingsFile = arg;
+}
+
+// The extension of the output's name (".png"), empty when it has none.
+std::string extensionOf(const std::string& path) {
+    const std::size_t dot = path.rfind('.'), slash = path.rfind('/');
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : path.substr(dot);
+}
+
+// Picture k (from 0) of a --count and its info file: NAME-0001.png and
+// NAME-0001.txt for -o NAME.png; at least four digits, more when N needs
+// them, so that the names sort in order.
+std::string countedName(const Options& o, int k, bool info) {
+    const std::string extension = extensionOf(o.output);
+    const int digits = std::max<int>(4, static_cast<int>(std::to_string(o.count).size()));
+    std::string number = std::to_string(k + 1);
+    number.insert(0, static_cast<std::size_t>(digits) - number.size(), '0');
+    return o.output.substr(0, o.output.size() - extension.size()) + "-" + number + (info ? ".txt" : extension);
+}
+
+// --count makes a set of files from new sets: anything else is a mistake.
+void checkCount(const Options& o) {
+    if (o.count == 0) return;
+    if (o.generate == Generate::None) usageError("--count needs --random or --mutate: the pictures would all be alike");
+    if (o.output == kStdio) usageError("--count writes files, not standard output; name them with -o NAME.png");
+    if (o.printSettings) usageError("--count writes each picture's settings beside it; --print-settings prints one set");
+    std::string extension = extensionOf(o.output);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".txt") usageError("--count names the info files NAME-0001.txt; the pictures need another name than '" + o.output + "'");
 }
 
 Options parseArguments(int argc, char** argv) {
@@ -184,6 +256,21 @@ Options parseArguments(int argc, char** argv) {
             if (!parseTileCount(v, &o.tileColumns, &o.tileRows))
                 usageError("--tile takes COLSxROWS, each a whole number from 1 to " + std::to_string(kMaxTileCount) +
                            ", not '" + v + "'");
+        } else if (arg == "--random" || arg == "--mutate") {
+            const Generate g = arg == "--random" ? Generate::Random : Generate::Mutate;
+            if (o.generate != Generate::None && o.generate != g)
+                usageError("--random and --mutate cannot be combined");
+            o.generate = g;
+            // --random's seed may be left out; what follows is its seed when
+            // it is a number.
+            o.seedGiven = g == Generate::Mutate || (i + 1 < argc && allDigits(argv[i + 1]));
+            if (o.seedGiven) o.seed = seedValue(arg, valueOf(i));
+        } else if (arg == "--count") {
+            const std::string v = valueOf(i);
+            std::int32_t n;
+            if (!parseInt32(v.c_str(), &n) || n < 1 || n > kMaxCount)
+                usageError("--count must be a whole number from 1 to " + std::to_string(kMaxCount) + ", not '" + v + "'");
+            o.count = n;
         } else if (arg == "--print-settings") {
             o.printSettings = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -194,6 +281,8 @@ Options parseArguments(int argc, char** argv) {
         }
     }
     o.format = settleFormat(format, o.output);
+    checkCount(o);
+    if (o.generate == Generate::Random && !o.seedGiven) o.seed = freshSeed();
     return o;
 }
 
@@ -220,6 +309,19 @@ void loadSettings(Options& o) {
     for (const std::string& line : o.setLines)
         if (!applySettingsLine(o.settings, line.c_str(), nullptr)) usageError("cannot apply --set " + line);
     o.settings.validate();
+}
+
+// The set of seed `seed`, made from the loaded settings as Space or
+// Shift+Space makes it from the window's.
+PatternSettings generated(const Options& o, std::uint64_t seed) {
+    switch (o.generate) {
+        case Generate::Random:
+            return randomSettings(o.settings, seed);
+        case Generate::Mutate:
+            return mutateSettings(o.settings, seed);
+        default:
+            return o.settings;
+    }
 }
 
 // Writing the picture over the settings file it was rendered from would
@@ -424,11 +526,54 @@ void writePicture(const Options& o, const Encoded& picture) {
     if (result == fsys::WriteResult::Failed) writeError("cannot write '" + o.output + "': " + error);
 }
 
+// The picture of o.settings to o.output.
+void renderAndWrite(const Options& o) {
+    const auto pixels = renderWithProgress(o);
+    std::unique_ptr<BigBuffer<std::uint32_t>> tiled;
+    if (o.tileColumns * o.tileRows > 1) tiled = tile(o, pixels->get());
+    writePicture(o, encodePicture(o, {tiled ? tiled->get() : pixels->get(), o.settings.bmpw * o.tileColumns,
+                                      o.settings.bmph * o.tileRows}));
+}
+
+// Exactly the bytes an info file saved from s holds.
+void writeInfoFile(const std::string& path, const PatternSettings& s) {
+    const std::string text = settingsText(s, nullptr);
+    std::string error;
+    const fsys::WriteResult result = fsys::writeFile(
+        path, [&](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); }, &error);
+    if (result == fsys::WriteResult::ReadOnly) writeError("cannot write '" + path + "': the file is read-only");
+    if (result != fsys::WriteResult::Written) writeError("cannot write '" + path + "': " + error);
+}
+
+// --count: picture k and its info file are those of seed SEED + k (wrapping
+// past the largest seed). Every name is checked before the first is written.
+void writeCounted(const Options& o) {
+    checkTiledSize(o);  // --random and --mutate keep the size
+    for (int k = 0; k < o.count; ++k)
+        for (const bool info : {false, true}) {
+            Options one = o;
+            one.output = countedName(o, k, info);
+            refuseToOverwriteInput(one);
+        }
+    for (int k = 0; k < o.count; ++k) {
+        Options one = o;
+        one.settings = generated(o, o.seed + static_cast<std::uint64_t>(k));
+        one.output = countedName(o, k, false);
+        renderAndWrite(one);
+        writeInfoFile(countedName(o, k, true), one.settings);
+    }
+}
+
 int run(int argc, char** argv) {
     holdClosedStandardStreams();
     fsys::removeTemporaryFileOnInterrupt();
     Options o = parseArguments(argc, argv);
     loadSettings(o);
+    if (o.count > 0) {
+        writeCounted(o);
+        return 0;
+    }
+    o.settings = generated(o, o.seed);
     if (o.printSettings) {
         // Exactly the bytes an info file saved from these settings holds.
         const std::string text = settingsText(o.settings, nullptr);
@@ -440,12 +585,7 @@ int run(int argc, char** argv) {
         usageError("will not write a picture to a terminal; redirect standard output or name a file with -o");
     refuseToOverwriteInput(o);
     checkTiledSize(o);
-
-    const auto pixels = renderWithProgress(o);
-    std::unique_ptr<BigBuffer<std::uint32_t>> tiled;
-    if (o.tileColumns * o.tileRows > 1) tiled = tile(o, pixels->get());
-    writePicture(o, encodePicture(o, {tiled ? tiled->get() : pixels->get(), o.settings.bmpw * o.tileColumns,
-                                      o.settings.bmph * o.tileRows}));
+    renderAndWrite(o);
     return 0;
 }
 

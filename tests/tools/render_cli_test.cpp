@@ -13,11 +13,13 @@
 #include <thread>
 
 #include "bmp.h"
+#include "generate.h"
 #include "png.h"
 #include "reference.h"
 #include "render.h"
 #include "settings_file.h"
 #include "test_util.h"
+#include "tile_measure.h"
 
 namespace {
 
@@ -258,7 +260,10 @@ TEST(RenderCli, BadArgumentsAreOneLineErrorsWithExitTwo) {
                              "--set base_r=2147483648", "--set hue=1.5", "--bits 16", "--bits", "-o", "stray",
                              "--threads 0", "--set dir=/tmp", "--set flg_bit=1", "--tile", "--tile 0x1",
                              "--tile 65x1", "--tile 2", "--tile 2x2x2", "--tile -1x2", "--tile 2X2",
-                             "--set bmpw=257 --tile 64x1", "--set bmph=2048 --tile 1x9"}) {
+                             "--set bmpw=257 --tile 64x1", "--set bmph=2048 --tile 1x9", "--random 18446744073709551616",
+                             "--mutate", "--mutate x", "--mutate -1", "--random 1 --mutate 2", "--count 0",
+                             "--count 10001", "--count 2", "--random 1 --count 2 -o -",
+                             "--random 1 --count 2 --print-settings", "--random 1 --count 2 -o w.TXT"}) {
         auto r = testutil::run("'" + kExe + "' " + args, dir);
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_EQ(testutil::countLines(r.err), 1u) << args << ": " << r.err;
@@ -585,4 +590,65 @@ TEST(RenderCli, InterruptEndsWithTheShellsCodeAndLeavesNoFileBehind) {
         EXPECT_EQ(leftovers(dir), "") << "signal " << sig << " after " << 10 * i << " ms";
     }
     EXPECT_GT(interrupted, 0);
+}
+
+TEST(RenderCli, RandomSetsAreTheProgramsOwnSeamlessAndTheSameForTheSameSeed) {
+    // Each row: the arguments and the set the program's Space (or
+    // Shift+Space) makes from the validated input with that seed.
+    PatternSettings keep;
+    keep.bmpw = 64, keep.bmph = 48, keep.accuracy = 2;
+    PatternSettings input = keep;
+    input.pat_x = 2, input.vx_g = 90, input.hue = 200;
+    const struct {
+        const char* args;
+        PatternSettings expected;
+    } rows[] = {
+        {"--random 0", randomSettings(keep, 0)},
+        {"--random 1", randomSettings(keep, 1)},
+        {"--random 2", randomSettings(keep, 2)},
+        {"--random 18446744073709551615", randomSettings(keep, UINT64_MAX)},
+        {"--set bmpw=5000 --random 1", [] {  // sizes are repaired before
+             PatternSettings s;
+             s.bmph = 48, s.accuracy = 2;
+             return randomSettings(s, 1);
+         }()},
+        {"--set pat_x=2 --set vx_g=90 --set hue=200 --mutate 3", mutateSettings(input, 3)},
+        {"--set pat_x=2 --set vx_g=90 --set hue=200 --mutate 4", mutateSettings(input, 4)},
+    };
+    const std::string dir = testutil::scratchDir();
+    std::set<std::string> pictures;
+    for (const auto& row : rows) {
+        const std::string args = "--set bmpw=64 --set bmph=48 --set accuracy=2 " + std::string(row.args);
+        const std::vector<std::uint32_t> px = renderImage(row.expected);
+        const auto bytes = encodeBmp(px.data(), row.expected.bmpw, row.expected.bmph, 24);
+        for (int run = 0; run < 2; ++run) {
+            const auto r = testutil::run("'" + kExe + "' " + args + " -o r.bmp", dir);
+            ASSERT_EQ(r.exitCode, 0) << args << ": " << r.err;
+            EXPECT_TRUE(testutil::readFile(dir + "/r.bmp") == std::string(bytes.begin(), bytes.end())) << args;
+        }
+        const auto printed = testutil::run("'" + kExe + "' " + args + " --print-settings", dir);
+        EXPECT_EQ(printed.out, settingsText(row.expected, nullptr)) << args;
+        if (std::string(row.args).find("--random") != std::string::npos) {
+            EXPECT_TRUE(measureTile(px.data(), row.expected.bmpw, row.expected.bmph).seamless()) << args;
+        }
+        pictures.insert(std::string(bytes.begin(), bytes.end()));
+    }
+    EXPECT_EQ(pictures.size(), std::size(rows)) << "two seeds gave one picture";
+
+    // --count: seeds 7 to 11, each picture with the info file that renders it.
+    ASSERT_EQ(testutil::run("mkdir set", dir).exitCode, 0);
+    const auto r = testutil::run("'" + kExe + "' --set bmpw=24 --set bmph=16 --random 7 --count 5 -o set/w.png", dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testutil::listDir(dir + "/set").size(), 10u);
+    PatternSettings small;
+    small.bmpw = 24, small.bmph = 16;
+    for (int k = 1; k <= 5; ++k) {
+        const std::string name = "set/w-000" + std::to_string(k);
+        PatternSettings loaded;
+        ASSERT_EQ(loadSettingsFile(loaded, (dir + "/" + name + ".txt").c_str(), nullptr), LoadResult::Loaded) << name;
+        EXPECT_TRUE(loaded == randomSettings(small, 6 + static_cast<std::uint64_t>(k))) << name;
+        const auto again = testutil::run("'" + kExe + "' " + name + ".txt -o again.png", dir);
+        ASSERT_EQ(again.exitCode, 0) << again.err;
+        EXPECT_EQ(testutil::readFile(dir + "/again.png"), testutil::readFile(dir + "/" + name + ".png")) << name;
+    }
 }
