@@ -137,20 +137,33 @@ px_close_menu() {
 }
 _px_no_popup() { ! px_menu_popup >/dev/null; }
 
-# px_tile_checked : whether "並べて表示(&V)" in the Settings menu carries its
-# check mark. The menu opens with its first item highlighted (the top quarter
-# of the drop-down: four items and a separator); below it, the second item's
-# check mark (tile display) is the only dark drawing in the check column, as
-# no other item can be checked.
+# px_tile_checked : whether "並べて表示(&V)" in the Settings menu, its second
+# item, carries its check mark.
 px_tile_checked() {
-    local shot=$E2E_ARTIFACTS/settings-menu.$((++PX_MENU_SHOTS)).png w h dark
+    local shot=$E2E_ARTIFACTS/settings-menu.$((++PX_MENU_SHOTS)).png
     px_open_menu c "$shot" || e2e_fail "opening the Settings menu"
     px_close_menu
+    px_menu_checked "$shot" second
+}
+
+# px_menu_checked SHOT second|last : whether that item of the drop-down in
+# SHOT (as px_open_menu saves it, the first item highlighted) carries a check
+# mark: dark drawing in the check column within the item. Every item is as
+# tall as the first one's highlight, the first contiguous coloured band at
+# the drop-down's right edge; the last item ends above the bottom border.
+px_menu_checked() {
+    local shot=$1 w h top n y dark
     read -r w h < <(identify -format '%w %h' "$shot")
-    # Left strip (icon and check column) below the first item.
-    dark=$(convert "$shot" -crop "18x$((h * 3 / 4 - 4))+3+$((h / 4))" +repage -colorspace gray \
+    read -r top n < <(convert "$shot" -crop "1x$((h / 2))+$((w - 10))+0" +repage -depth 8 txt:- | awk -F'[,:]' '
+        NR == 1 { next }
+        !/#FFFFFF|#A6A6A6/ { if (!n) top = $2; if (!done) n++; next }
+        n { done = 1 }
+        END { print top + 0, n + 0 }')
+    ((n > 4)) || { e2e_log "no highlighted first item in $shot"; return 2; }
+    [[ $2 == second ]] && y=$((top + n)) || y=$((h - 3 - n))
+    dark=$(convert "$shot" -crop "18x$n+3+$y" +repage -colorspace gray \
                -threshold 50% -negate -format '%[fx:int(mean*w*h+0.5)]' info:)
-    e2e_log "tile menu item: $dark dark pixels in the check column ($shot)"
+    e2e_log "$2 menu item: $dark dark pixels in the check column ($shot)"
     ((dark > 4))
 }
 PX_MENU_SHOTS=0

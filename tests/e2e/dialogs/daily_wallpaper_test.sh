@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# A new wallpaper without a window: pallodex.exe /wallpaper exits 0 without
+# showing one, the desktop's wallpaper file is the seamless picture of the
+# newest history file, a second run gives another, an info file after it is
+# taken instead; failures change nothing, and a history folder that cannot
+# be written still lets the wallpaper be set. In the window: the Settings
+# menu item adds and removes the Run value (and says so when Windows' own
+# startup list has it switched off), Ctrl+D adds to the history, and
+# File > 最近の壁紙 loads an entry as one undo step.
+#   tests/e2e/dialogs/daily_wallpaper_test.sh [PREFIX EXE RENDER]
+set -uo pipefail
+source "$(dirname "$0")/controls.sh"
+px_begin
+A=$E2E_ARTIFACTS
+folder=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Pallodex
+history=$folder/history
+RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+APPROVED='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run'
+DESK='HKCU\Control Panel\Desktop'
+
+# The prefix is shared: no Run value may outlive this script.
+forget_run() {
+    _e2e_wine reg delete "$RUN" /v Pallodex /f >/dev/null 2>&1
+    _e2e_wine reg delete "$APPROVED" /v Pallodex /f >/dev/null 2>&1
+}
+trap 'rc=$?; forget_run; (exit $rc); e2e_teardown' EXIT
+
+# reg_value KEY NAME : the data of a value (empty when there is none).
+reg_value() {
+    _e2e_wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        awk -v n="$2" '$1 == n { sub(/^ *[^ ]+ +REG_[A-Z_]+ +/, ""); print; exit }'
+}
+run_value_set() { [[ -n $(reg_value "$RUN" Pallodex) ]]; }
+# by_age : the history's file names, oldest first: NNNNNNNN-NNNNNN-2.txt
+# comes after NNNNNNNN-NNNNNN.txt. newest : the last one's path.
+by_age() {
+    ls "$history" 2>/dev/null | sed -nE 's/^([0-9]{8}-[0-9]{6})(-([0-9]+))?\.txt$/\1 0\3 &/p' |
+        sort -k1,1 -k2,2n | cut -d' ' -f3
+}
+newest() { by_age | awk -v h="$history" 'END { if (NR) print h "/" $0 }'; }
+entries() { find "$history" -maxdepth 1 -name '2*.txt' 2>/dev/null | wc -l; }
+
+# seamless BMP : the picture joins its own copies without a seam: no wrap
+# edge is clearly sharper than the sharpest edge inside (as measureTile).
+seamless() {
+    convert "$1" -compress none ppm:- | tr -s ' \n' '\n\n' | awk '
+        NR == 2 { w = $1 } NR == 3 { h = $1 } NR <= 4 { next }
+        { v[n++] = $1 }
+        function d(a, b) { return (a > b ? a - b : b - a) }
+        function diff(p, q) { return d(v[3*p], v[3*q]) + d(v[3*p+1], v[3*q+1]) + d(v[3*p+2], v[3*q+2]) }
+        function seam(s, n, pairs,   k, sharpest, total, x) {
+            for (k = 0; k < n - 1; k++) { x = s[k] / pairs; if (x > sharpest) sharpest = x; total += x }
+            x = s[n - 1] / pairs
+            return x > 1.25 * sharpest && x > 2 * total / (n - 1) + 3
+        }
+        END {
+            for (y = 0; y < h; y++) for (x = 0; x < w; x++) {
+                c[x] += diff(y * w + x, y * w + (x + 1) % w); r[y] += diff(y * w + x, ((y + 1) % h) * w + x)
+            }
+            exit (w < 2 || h < 2 || seam(c, w, h) || seam(r, h, w))
+        }'
+}
+
+# headless [-C DIR] ARGS... : runs pallodex.exe ARGS in $PX_START (or DIR);
+# fails the test if a window of it appears; returns its exit code.
+headless() {
+    local rc seen= dir=$PX_START
+    [[ $1 == -C ]] && { dir=$2; shift 2; }
+    e2e_start "$PX_EXE" "$dir" "$@"
+    while ! _e2e_gone "$E2E_PID"; do
+        [[ -n $(xdotool search --onlyvisible --classname pallodex.exe 2>/dev/null) ]] && seen=1
+        sleep 0.02
+    done
+    e2e_wait_exit "$E2E_PID" 60
+    rc=$?
+    [[ -z $seen ]] || e2e_fail "pallodex.exe $* showed a window"
+    return $rc
+}
+
+# shows_newest : the desktop's wallpaper is wallpaper.bmp, holding the
+# seamless picture of the newest history file.
+shows_newest() {
+    local want path
+    want=$(newest)
+    [[ -n $want ]] || e2e_fail "no history file"
+    path=$(reg_value "$DESK" Wallpaper)
+    [[ $path == *'\AppData\Roaming\Pallodex\wallpaper.bmp' ]] || e2e_fail "the wallpaper is '$path'"
+    "$PX_RENDER" "$want" -o "$A/want.bmp" || e2e_fail "pallodex-render $want"
+    cmp -s "$folder/wallpaper.bmp" "$A/want.bmp" || e2e_fail "wallpaper.bmp is not the picture of $(basename "$want")"
+}
+
+forget_run
+rm -rf "$history"
+printf '%s\r\n' bmpw=96 bmph=64 accuracy=2 flg_array=1 hue=300 >"$PX_START/pallodex.ini"
+cp "$PX_START/pallodex.ini" "$A/ini.kept"
+
+headless /wallpaper || e2e_fail "/wallpaper exit code $?"
+shows_newest
+seamless "$folder/wallpaper.bmp" || e2e_fail "the wallpaper has a seam"
+[[ $(reg_value "$DESK" TileWallpaper) == 1 ]] || e2e_fail "not tiled: $(reg_value "$DESK" TileWallpaper)"
+grep -qx $'bmpw=96\r' "$(newest)" && grep -qx $'accuracy=2\r' "$(newest)" || e2e_fail "the size or smoothness changed"
+cmp -s "$PX_START/pallodex.ini" "$A/ini.kept" || e2e_fail "pallodex.ini was written"
+cp "$folder/wallpaper.bmp" "$A/first.bmp"
+px_ok "/wallpaper: no window, exit 0, the seamless picture of the newest history file, tiled"
+
+headless /wallpaper || e2e_fail "second /wallpaper exit code $?"
+shows_newest
+[[ $(entries) == 2 ]] || e2e_fail "$(entries) history files after two runs"
+cmp -s "$folder/wallpaper.bmp" "$A/first.bmp" && e2e_fail "the second run gave the same picture"
+seamless "$folder/wallpaper.bmp" || e2e_fail "the second wallpaper has a seam"
+px_ok "a second run: another picture, two history files"
+
+# An info file from another folder, with tile display off in pallodex.ini.
+mkdir -p "$A/other"
+printf '%s\r\n' bmpw=40 bmph=30 hue=900 pat_x=2 >"$A/other/夜.txt"
+printf '%s\r\n' bmpw=96 bmph=64 accuracy=2 flg_array=0 >"$A/other/pallodex.ini"
+headless -C "$A" /wallpaper /dir "$(e2e_winpath "$A/other")" 'other\夜.txt' || e2e_fail "/wallpaper FILE exit code $?"
+shows_newest
+"$PX_RENDER" "$A/other/夜.txt" --print-settings | cmp -s - "$(newest)" || e2e_fail "the history holds another set than the file's"
+[[ $(reg_value "$DESK" TileWallpaper) == 0 ]] || e2e_fail "tiled although pallodex.ini says not"
+px_ok "/wallpaper /dir FOLDER FILE: the file's set, centred as FOLDER's pallodex.ini says"
+
+# Failures: exit codes 2 and 3, nothing changed.
+cp "$folder/wallpaper.bmp" "$A/kept.bmp"
+before=$(entries) style=$(reg_value "$DESK" TileWallpaper)
+for args in "/wallpaper missing.txt:3" "/wallpaper /tile:2" "/wallpaper /dir Z:\\no\\such\\folder:2"; do
+    headless ${args%:*}
+    rc=$?
+    ((rc == ${args##*:})) || e2e_fail "pallodex.exe ${args%:*}: exit code $rc"
+done
+cmp -s "$folder/wallpaper.bmp" "$A/kept.bmp" && [[ $(entries) == "$before" && $(reg_value "$DESK" TileWallpaper) == "$style" ]] ||
+    e2e_fail "a failed run changed something"
+px_ok "a missing file exits 3, a command not understood or a missing folder 2; nothing changes"
+
+# A history folder that cannot be written: the wallpaper is set all the same.
+mv "$history" "$history.kept" && : >"$history"
+headless /wallpaper || e2e_fail "/wallpaper without a history: exit code $?"
+cmp -s "$folder/wallpaper.bmp" "$A/kept.bmp" && e2e_fail "no new wallpaper without a history"
+seamless "$folder/wallpaper.bmp" || e2e_fail "the wallpaper has a seam"
+rm "$history" && mv "$history.kept" "$history"
+px_ok "a history folder that cannot be written does not stop the wallpaper"
+
+# The window: the Run value, with the folder the program started in.
+px_start
+e2e_wait_title "$PX_WID" "$PX_TITLE" 10 || e2e_fail "the first render did not end"
+e2e_key "$PX_WID" alt+c l || e2e_fail "Settings > logon keys"
+e2e_poll 5 run_value_set || e2e_fail "no Run value"
+value=$(reg_value "$RUN" Pallodex)
+want="\"$(e2e_winpath "$(e2e_windows_exe "$PX_EXE")")\" /wallpaper /dir \"$(e2e_winpath "$PX_START")\""
+[[ ${value,,} == "${want,,}" ]] || e2e_fail "Run value '$value', want '$want'"
+logon_checked() {
+    px_open_menu c "$A/settings-$1.png" || e2e_fail "opening the Settings menu"
+    px_close_menu
+    px_menu_checked "$A/settings-$1.png" last
+}
+logon_checked on || e2e_fail "no check mark with the Run value there"
+px_tile_checked || e2e_fail "the tile check mark went"
+e2e_key "$PX_WID" alt+c l || e2e_fail "Settings > logon keys"
+e2e_poll 5 eval '! run_value_set' || e2e_fail "the Run value stayed: $(reg_value "$RUN" Pallodex)"
+logon_checked off && e2e_fail "a check mark without the Run value"
+px_ok "the menu item adds and removes the Run value, its check mark says which"
+
+# Switched off in Windows' startup list: ticking says so and leaves it off.
+_e2e_wine reg add "$APPROVED" /v Pallodex /t REG_BINARY /d 030000000000000000000000 /f >/dev/null 2>&1
+e2e_key "$PX_WID" alt+c l || e2e_fail "Settings > logon keys"
+T="ログオン時に新しい壁紙"
+box=$(e2e_wait_window "$T" 10) || e2e_fail "no box about Windows' startup list"
+dlg_dump "$T" | grep -q 'スタートアップ' || e2e_fail "the box says: $(dlg_texts | tr '\n' '|')"
+e2e_key "$box" Return && e2e_wait_window_gone "$T" || e2e_fail "the box stayed"
+run_value_set || e2e_fail "no Run value"
+[[ $(reg_value "$APPROVED" Pallodex) == 030000000000000000000000 ]] || e2e_fail "the startup list changed"
+logon_checked switched-off && e2e_fail "a check mark although Windows has it switched off"
+forget_run
+px_ok "switched off in Windows' startup list: a box says where to switch it on, nothing else changes"
+
+# Ctrl+D keeps pallodex.ini's set; 最近の壁紙 loads an older one as one step.
+count=$(entries)
+e2e_key "$PX_WID" ctrl+d || e2e_fail "Ctrl+D"
+e2e_poll 10 eval '[[ $(entries) == $((count + 1)) ]]' || e2e_fail "Ctrl+D kept nothing in the history"
+"$PX_RENDER" "$PX_START/pallodex.ini" --print-settings | cmp -s - "$(newest)" || e2e_fail "the history holds another set"
+older=$(by_age | tail -n 2 | head -n 1)
+[[ -n $older ]] || e2e_fail "no older history file"
+e2e_key "$PX_WID" alt+f h || e2e_fail "File > 最近の壁紙 keys"
+sleep 0.5
+e2e_screenshot "$A/recent-menu.png"
+e2e_key "$PX_WID" 2 || e2e_fail "the second entry's key"
+px_expect tiled recent "$history/$older"
+e2e_wait_title "$PX_WID" "$PX_TITLE ― $older" 5 || e2e_fail "the title does not name $older"
+e2e_key "$PX_WID" ctrl+z || e2e_fail "Ctrl+Z"
+px_expect tiled before "$PX_START/pallodex.ini"
+px_ok "Ctrl+D adds to the history; 最近の壁紙 loads an entry as one undo step"
+px_quit menu
+e2e_pass "$PX_CHECKS"
