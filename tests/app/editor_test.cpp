@@ -174,8 +174,6 @@ const Scenario kScenarios[] = {
     {"for about two seconds", "open done wallpaper wait:2000", "render:40 picture:40 export:wallpaper", 40, "good.txt"},
     {"a wallpaper set comes back from the history as one undo step", "J done wallpaper J done recent:0 done undo",
      "render:4 picture:4 export:wallpaper render:8 picture:8 render:4 picture:4 render:8", 8, "(Escで中止)"},
-    {"the history names the file it loaded", "J done wallpaper M done recent:0 done wait:2000",
-     "render:4 picture:4 export:wallpaper render:0 picture:0 render:4 picture:4", 4, ".txt"},
     {"a wallpaper that failed is not kept", "wallfail recent:0", "export:wallpaper", 0, "Pallodex"},
     {"a history that cannot be written leaves the wallpaper set", "nohistory wallpaper recent:0", "export:wallpaper", 0,
      "壁紙に設定しました (履歴には残せませんでした)"},

