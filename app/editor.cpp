@@ -104,7 +104,7 @@ void Editor::updateRenderState() {
 // The title while no render shows its progress.
 std::string Editor::restingTitle() const {
     if (renderStopped_) return title_ + " ― 中止";
-    if (noticeEnd_) return title_ + (historyFailed_ ? " ― 壁紙に設定しました (履歴には残せませんでした)" : " ― 壁紙に設定しました");
+    if (noticeEnd_) return title_ + " ― 壁紙に設定しました" + (historyFailed_ ? " (履歴には残せませんでした)" : "");
     if (fileSettings_ && *fileSettings_ == settings_) return title_ + " ― " + fileName_;
     return title_;
 }
@@ -271,7 +271,8 @@ void Editor::runWaitingExport() {
     if (!host_.runExport(kind, tiled(), imageFormatIndex_) || kind != ExportKind::Wallpaper) return;
     // The history is a convenience: one that cannot be written takes nothing
     // from the wallpaper, and is only mentioned.
-    historyFailed_ = !wallpaper_history::record(host_.wallpaperHistoryFolder(), settings_, wallpaper_history::localNow());
+    const std::string history = host_.wallpaperHistoryFolder();
+    historyFailed_ = !wallpaper_history::record(history, settings_, wallpaper_history::localNow());
     // Setting the wallpaper shows nothing in the program: the title says it
     // worked, for a moment.
     noticeEnd_ = clock_() + kNoticeTime;

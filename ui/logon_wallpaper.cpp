@@ -108,6 +108,12 @@ int runHeadlessWallpaper(const WallpaperArguments& arguments) {
     if (!arguments.valid) return kWallpaperBadCommand;
     // Unattended: a drive without its disk fails quietly instead of asking.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // A program started from the shell keeps the working-in-background
+    // pointer up until it first waits for messages; this one never shows a
+    // window, so it says at once that it is ready.
+    PostQuitMessage(0);
+    MSG msg;
+    GetMessageA(&msg, nullptr, 0, 0);
     // The file is named from the folder the command started in.
     std::string file;
     if (!arguments.file.empty() && !toAnsiPath(arguments.file, &file)) return kWallpaperBadSettings;

@@ -153,8 +153,9 @@ px_ok "the menu item adds and removes the Run value, its check mark says which"
 _e2e_wine reg add "$APPROVED" /v Pallodex /t REG_BINARY /d 030000000000000000000000 /f >/dev/null 2>&1
 e2e_key "$PX_WID" alt+c l || e2e_fail "Settings > logon keys"
 T="ログオン時に新しい壁紙"
-box=$(e2e_wait_window "$T" 10) || e2e_fail "no box about Windows' startup list"
-dlg_dump "$T" | grep -q 'スタートアップ' || e2e_fail "the box says: $(dlg_texts | tr '\n' '|')"
+# The box's window shows before its text is there: wait for the text.
+box_says() { dlg_dump "$T" >/dev/null 2>&1 && dlg_texts | grep -q 'スタートアップ'; }
+e2e_poll 10 box_says && box=$(e2e_wait_window "$T" 5) || e2e_fail "no box about Windows' startup list: $(dlg_texts | tr '\n' '|')"
 e2e_key "$box" Return && e2e_wait_window_gone "$T" || e2e_fail "the box stayed"
 run_value_set && [[ $(reg_value "$APPROVED" Pallodex) == 030000000000000000000000 ]] || e2e_fail "no Run value, or the startup list changed"
 logon_checked switched-off && e2e_fail "a check mark although Windows has it switched off"
