@@ -67,8 +67,7 @@ headless() {
         [[ -n $(xdotool search --onlyvisible --classname pallodex.exe 2>/dev/null) ]] && seen=1
         sleep 0.02
     done
-    e2e_wait_exit "$E2E_PID" 60
-    rc=$?
+    e2e_wait_exit "$E2E_PID" 60; rc=$?
     [[ -z $seen ]] || e2e_fail "pallodex.exe $* showed a window"
     return $rc
 }
@@ -94,10 +93,22 @@ for run in 1 2; do
 done
 [[ $(entries) == 2 ]] || e2e_fail "$(entries) history files after two runs"
 cmp -s "$A/run1.bmp" "$A/run2.bmp" && e2e_fail "the second run gave the same picture"
-[[ $(reg_value "$DESK" TileWallpaper) == 1 ]] || e2e_fail "not tiled: $(reg_value "$DESK" TileWallpaper)"
 grep -qx $'bmpw=96\r' "$(newest)" && grep -qx $'accuracy=2\r' "$(newest)" || e2e_fail "the size or smoothness changed"
 cmp -s "$PX_START/pallodex.ini" "$A/ini.kept" || e2e_fail "pallodex.ini was written"
-px_ok "/wallpaper twice: no window, exit 0, each time another seamless picture, that of the newest history file, tiled"
+px_ok "/wallpaper twice: no window, exit 0, each time another seamless picture, that of the newest history file"
+
+# Inside a Wine virtual desktop, which draws the wallpaper (the program's
+# window keeps it open): the desktop shows the new picture tiled.
+e2e_start_desktop pallodex 640x480 "$PX_EXE" "$PX_START" && desktop=$E2E_PID
+PX_WID=$(e2e_wait_window_glob "$PX_TITLE*" 20) || e2e_fail "the main window did not appear"
+(cd "$PX_START" && exec wine explorer /desktop=pallodex,640x480 "$(e2e_windows_exe "$PX_EXE")" /wallpaper \
+    {E2E_LOCK_FD}>&-) >"$A/desktop.log" 2>&1 && e2e_poll 10 eval '[[ $(entries) == 3 ]]' || e2e_fail "/wallpaper on the desktop"
+shows_newest
+convert -size 640x480 "tile:$folder/wallpaper.bmp" -depth 8 "$A/tiled.ppm"
+e2e_poll 10 eval 'e2e_grab_rect 0 0 640 480 "$A/desktop.ppm" && [[ $(e2e_diff_count "$A/desktop.ppm" "$A/tiled.ppm") == 0 ]]' ||
+    e2e_fail "the virtual desktop does not show the new wallpaper tiled"
+e2e_key "$PX_WID" alt+f x && e2e_wait_exit "$desktop" 15 || e2e_fail "the program and its desktop did not end"
+px_ok "on a Wine virtual desktop the new wallpaper shows, tiled"
 
 # An info file from another folder, with tile display off in pallodex.ini.
 mkdir -p "$A/other"
@@ -120,8 +131,7 @@ for args in "/wallpaper missing.txt:3" "/wallpaper /dir $(e2e_winpath "$A/bad"):
     ((rc == ${args##*:})) || e2e_fail "pallodex.exe ${args%:*}: exit code $rc"
 done
 (cd "$PX_START" && exec wine cmd /c "set APPDATA=$(e2e_winpath "$A/not-a-folder")&& $(e2e_winpath "$(e2e_windows_exe "$PX_EXE")") /wallpaper" \
-    {E2E_LOCK_FD}>&-) >"$A/cmd.log" 2>&1
-rc=$?
+    {E2E_LOCK_FD}>&-) >"$A/cmd.log" 2>&1; rc=$?
 ((rc == 5)) || e2e_fail "/wallpaper without a place for its file: exit code $rc"
 cmp -s "$folder/wallpaper.bmp" "$A/kept.bmp" && [[ $(entries) == "$before" && $(reg_value "$DESK" TileWallpaper) == "$style" ]] ||
     e2e_fail "a failed run changed something"
@@ -163,8 +173,7 @@ forget_run
 px_ok "switched off in Windows' startup list: a box says where to switch it on, nothing else changes"
 
 # Ctrl+D keeps pallodex.ini's set; 最近の壁紙 loads an older one as one step.
-count=$(entries)
-e2e_key "$PX_WID" ctrl+d || e2e_fail "Ctrl+D"
+count=$(entries) && e2e_key "$PX_WID" ctrl+d || e2e_fail "Ctrl+D"
 e2e_poll 10 eval '[[ $(entries) == $((count + 1)) ]]' || e2e_fail "Ctrl+D kept nothing in the history"
 "$PX_RENDER" "$PX_START/pallodex.ini" --print-settings | cmp -s - "$(newest)" || e2e_fail "the history holds another set"
 older=$(by_age | tail -n 2 | head -n 1)
