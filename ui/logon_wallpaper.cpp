@@ -136,7 +136,7 @@ void toggleLogonWallpaper(HWND owner, const std::wstring& startFolder) {
     if (switchedOffByWindows())
         MessageBoxA(owner,
                     "Pallodex は Windows のスタートアップの一覧で無効にされているため、ログオン時には実行されません。\n"
-                    "タスク マネージャーの [スタートアップ] タブ (Windows 11 では [設定] の [アプリ] → [スタートアップ] でも) "
+                    "タスク マネージャーの [スタートアップ] タブ (Windows 10 以降は [設定] の [アプリ] → [スタートアップ] でも) "
                     "で Pallodex を有効にしてください。",
                     "ログオン時に新しい壁紙", MB_OK | MB_ICONINFORMATION);
 }
