@@ -124,18 +124,36 @@ LoopFileResult writeApng(Job& job) {
 }
 
 LoopFileResult writeGif(Job& job, LoopFileInfo* info) {
-    // First the loop's colours, every frame of it.
+    // First the loop's colours. Frame 0 alone says whether the loop can
+    // have few enough: if it already has more than 256, a quarter of the
+    // frames spread over the loop, and never fewer than 16, are enough to
+    // choose the palette from (the frames of a loop change smoothly), which
+    // spares most of this pass; otherwise every frame is looked at, as the
+    // palette must then hold each colour exactly.
     FrameBuffers buffers(job.threads, job.pixelCount());
     std::vector<std::unique_ptr<ColourCensus>> censuses(static_cast<std::size_t>(job.threads));
-    if (!forEachItem(job.threads, job.frames, job.options.cancel, [&](int worker, std::int32_t k) {
-            std::uint32_t* pixels = buffers.of(worker);
-            if (!job.source(k, pixels)) return false;
-            std::unique_ptr<ColourCensus>& census = censuses[static_cast<std::size_t>(worker)];
-            if (!census) census.reset(new ColourCensus);
-            census->add(pixels, job.pixelCount());
-            job.stepDone();
-            return true;
-        }))
+    std::int32_t samples = job.frames;
+    // Sample i is frame i * frames / samples; it stands for the frames up
+    // to the next one, and counts for them in the progress.
+    auto frameOf = [&](std::int32_t i) {
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(i) * job.frames / samples);
+    };
+    auto look = [&](int worker, std::int32_t i) {
+        std::uint32_t* pixels = buffers.of(worker);
+        if (!job.source(frameOf(i), pixels)) return false;
+        std::unique_ptr<ColourCensus>& census = censuses[static_cast<std::size_t>(worker)];
+        if (!census) census.reset(new ColourCensus);
+        census->add(pixels, job.pixelCount());
+        for (std::int32_t k = frameOf(i); k < frameOf(i + 1); ++k) job.stepDone();
+        return true;
+    };
+    if (!look(0, 0)) return LoopFileResult::Cancelled;
+    if (!censuses[0]->fewColours()) {
+        samples = std::min(job.frames, std::max(16, (job.frames + 3) / 4));
+        for (std::int32_t k = 1; k < frameOf(1); ++k) job.stepDone();
+    }
+    if (!forEachItem(job.threads, samples - 1, job.options.cancel,
+                     [&](int worker, std::int32_t i) { return look(worker, i + 1); }))
         return LoopFileResult::Cancelled;
     ColourCensus all;
     for (const std::unique_ptr<ColourCensus>& c : censuses)
