@@ -15,9 +15,9 @@ LoopFileResult writeLoop(const PatternSettings& s, const LoopChoice& choice, Loo
                          const LoopFileOptions& options, LoopFileInfo* info, LoopTiles tiles) {
     PatternSettings still = s;
     still.validate();
-    const FrameSource source = [&](std::int32_t k, std::uint32_t* pixels) {
+    const FrameSource source = [&](std::int32_t k, std::uint32_t* pixels, int threads) {
         RenderOptions render;
-        render.threads = 1;  // the frames share the threads
+        render.threads = threads;
         render.cancel = options.cancel;
         const PatternSettings frame = loopFrame(still, choice.kind, choice.frames, k);
         if (tiles.columns == 1 && tiles.rows == 1) return renderImage(frame, pixels, render);

@@ -20,8 +20,8 @@ struct LoopTiles {
     std::int32_t columns = 1, rows = 1;
 };
 
-// Renders the frames of the loop of s (one render thread each, as many at
-// once as options.threads) and writes the file to sink.
+// Renders the frames of the loop of s (as many at once as options.threads,
+// sharing them) and writes the file to sink.
 LoopFileResult writeLoop(const PatternSettings& s, const LoopChoice& choice, LoopFormat format, const ByteSink& sink,
                          const LoopFileOptions& options = {}, LoopFileInfo* info = nullptr, LoopTiles tiles = {});
 

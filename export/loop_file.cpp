@@ -40,6 +40,10 @@ struct Job {
     // Frames made ahead of the one being written: enough to keep every
     // thread busy while one waits for the file.
     std::int32_t window() const { return 2 * threads; }
+    // Threads for one frame's render while the others of a pass of `items`
+    // frames render too: all of them shared among the frames where there
+    // are fewer frames than threads.
+    int threadsPerFrame(std::int32_t items) const { return std::max(1, threads / std::max(1, std::min(items, threads))); }
     bool write(const std::vector<std::uint8_t>& bytes) {
         if (!sink(bytes.data(), bytes.size())) sinkFailed = true;
         return !sinkFailed;
@@ -85,7 +89,7 @@ LoopFileResult writeApng(Job& job) {
         job.threads, job.frames, job.window(), job.options.cancel,
         [&](int worker, std::int32_t k, std::vector<std::uint8_t>& stream) {
             std::uint32_t* pixels = buffers.of(worker);
-            if (!job.source(k, pixels)) return false;
+            if (!job.source(k, pixels, job.threadsPerFrame(job.frames))) return false;
             stream = deflatePngRgb(pixels, job.width, job.height, png);
             return true;
         },
@@ -140,7 +144,8 @@ LoopFileResult writeGif(Job& job, LoopFileInfo* info) {
     };
     auto look = [&](int worker, std::int32_t i) {
         std::uint32_t* pixels = buffers.of(worker);
-        if (!job.source(frameOf(i), pixels)) return false;
+        // Frame 0 is looked at alone, on every thread.
+        if (!job.source(frameOf(i), pixels, job.threadsPerFrame(i == 0 ? 1 : samples - 1))) return false;
         std::unique_ptr<ColourCensus>& census = censuses[static_cast<std::size_t>(worker)];
         if (!census) census.reset(new ColourCensus);
         census->add(pixels, job.pixelCount());
@@ -171,7 +176,7 @@ LoopFileResult writeGif(Job& job, LoopFileInfo* info) {
         job.threads, job.frames, job.window(), job.options.cancel,
         [&](int worker, std::int32_t k, std::vector<std::uint8_t>& bytes) {
             std::uint32_t* pixels = buffers.of(worker);
-            if (!job.source(k, pixels)) return false;
+            if (!job.source(k, pixels, job.threadsPerFrame(job.frames))) return false;
             std::vector<std::uint8_t>& index = indices[static_cast<std::size_t>(worker)];
             index.resize(job.pixelCount());
             palette.map(pixels, job.width, job.height, index.data());

@@ -26,9 +26,10 @@ struct LoopFileOptions {
 // palette comes first in the file), once to write them.
 std::int32_t loopFileSteps(LoopFormat format, std::int32_t frames);
 
-// Fills pixels (width x height, 0x00BBGGRR, top row first) with frame k;
-// false when it was stopped. Called from several threads at once.
-using FrameSource = std::function<bool(std::int32_t k, std::uint32_t* pixels)>;
+// Fills pixels (width x height, 0x00BBGGRR, top row first) with frame k on
+// `threads` threads; false when it was stopped. Called from several threads
+// at once: the frames share the threads.
+using FrameSource = std::function<bool(std::int32_t k, std::uint32_t* pixels, int threads)>;
 // Takes the file's next bytes; false when they could not be written.
 using ByteSink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
