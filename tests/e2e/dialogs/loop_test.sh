@@ -101,11 +101,13 @@ e2e_key "$PX_WID" p || e2e_fail "P"
 for k in 2 1 3; do
     e2e_wait_client_image "$PX_WINDOW" "$(frame_ref "play$k" scroll-xy 4 $k)" 10 || e2e_fail "frame $k never showed"
 done
+px_item_checked c 3 || e2e_fail "再生 is not checked while the loop plays"
 e2e_key "$PX_WID" p || e2e_fail "P again"
 px_expect tiled still "${wave[@]}"
 sleep 1
 px_expect tiled still "${wave[@]}"
-px_ok "P plays the loop frame by frame and stops on the still picture"
+px_item_checked c 3 && e2e_fail "再生 is checked after P stopped it"
+px_ok "P plays the loop frame by frame, 再生 checked, and stops on the still picture"
 e2e_key "$PX_WID" p || e2e_fail "P"
 e2e_wait_client_image "$PX_WINDOW" "$(frame_ref "play1b" scroll-xy 4 1)" 10 || e2e_fail "not playing"
 e2e_key "$PX_WID" j || e2e_fail "J"

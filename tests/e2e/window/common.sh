@@ -137,22 +137,30 @@ px_close_menu() {
 }
 _px_no_popup() { ! px_menu_popup >/dev/null; }
 
-# px_tile_checked : whether "並べて表示(&V)" in the Settings menu carries its
-# check mark. The menu opens with its first item highlighted (the top quarter
-# of the drop-down: four items and a separator); below it, the second item's
-# check mark (tile display) is the only dark drawing in the check column, as
-# no other item can be checked.
-px_tile_checked() {
-    local shot=$E2E_ARTIFACTS/settings-menu.$((++PX_MENU_SHOTS)).png w h dark
-    px_open_menu c "$shot" || e2e_fail "opening the Settings menu"
+# px_item_checked KEY N : whether item N of the menu Alt+KEY opens (counted
+# from 1, no separator above it) carries its check mark. The menu opens with
+# its first item highlighted, and the items are as tall as it is: item N
+# lies N - 1 such heights below the highlight's top, and a check mark is the
+# only dark drawing in its check column.
+px_item_checked() {
+    local shot=$E2E_ARTIFACTS/menu-$1.$((++PX_MENU_SHOTS)).png w h dark top
+    px_open_menu "$1" "$shot" || e2e_fail "opening the menu of Alt+$1"
     px_close_menu
     read -r w h < <(identify -format '%w %h' "$shot")
-    # Left strip (icon and check column) below the first item.
-    dark=$(convert "$shot" -crop "18x$((h * 3 / 4 - 4))+3+$((h / 4))" +repage -colorspace gray \
+    # Where the highlight ends: the first row down the check column whose
+    # colour is not the highlight's (taken a few rows below the border).
+    top=$(convert "$shot" -crop "1x${h}+10+0" +repage -depth 8 txt:- |
+              awk 'NR == 5 { first = $3 } NR > 5 && $3 != first { split($1, at, /[,:]/); print at[2]; exit }')
+    [[ $top =~ ^[0-9]+$ ]] && ((top > 4)) || e2e_fail "no highlighted first item in $shot"
+    # Left strip (icon and check column) of item N.
+    dark=$(convert "$shot" -crop "18x$((top - 2))+3+$((1 + ($2 - 1) * (top - 1)))" +repage -colorspace gray \
                -threshold 50% -negate -format '%[fx:int(mean*w*h+0.5)]' info:)
-    e2e_log "tile menu item: $dark dark pixels in the check column ($shot)"
+    e2e_log "menu item $2 of Alt+$1: $dark dark pixels in the check column ($shot)"
     ((dark > 4))
 }
+# px_tile_checked : whether "並べて表示(&V)", the second item of the Settings
+# menu, carries its check mark.
+px_tile_checked() { px_item_checked c 2; }
 PX_MENU_SHOTS=0
 
 # The parameter keys in the order settings files list them.
