@@ -18,6 +18,8 @@ std::int32_t loopFileSteps(LoopFormat format, std::int32_t frames) {
 
 namespace {
 
+// The pixels of the frames at work at once stay within about this much.
+constexpr std::size_t kFramesMemory = 128u << 20;
 // Chunks of an APNG's frame data are cut at this size, as the still PNG's.
 constexpr std::size_t kChunkData = 256 * 1024;
 
@@ -33,17 +35,17 @@ struct Job {
     const FrameSource& source;
     const ByteSink& sink;
     const LoopFileOptions& options;
-    int threads;
+    int threads;  // in all
+    int workers;  // frames rendered and encoded at once, each on its share of the threads
     bool sinkFailed = false;
 
     std::size_t pixelCount() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
     // Frames made ahead of the one being written: enough to keep every
     // thread busy while one waits for the file.
-    std::int32_t window() const { return 2 * threads; }
+    std::int32_t window() const { return 2 * workers; }
     // Threads for one frame's render while the others of a pass of `items`
-    // frames render too: all of them shared among the frames where there
-    // are fewer frames than threads.
-    int threadsPerFrame(std::int32_t items) const { return std::max(1, threads / std::max(1, std::min(items, threads))); }
+    // frames render too: all of them shared among the frames at work.
+    int threadsPerFrame(std::int32_t items) const { return std::max(1, threads / std::max(1, std::min(items, workers))); }
     bool write(const std::vector<std::uint8_t>& bytes) {
         if (!sink(bytes.data(), bytes.size())) sinkFailed = true;
         return !sinkFailed;
@@ -80,13 +82,13 @@ LoopFileResult writeApng(Job& job) {
     appendPngChunk(head, "acTL", actl, sizeof actl);
     if (!job.write(head)) return job.outcome(false);
 
-    FrameBuffers buffers(job.threads, job.pixelCount());
+    FrameBuffers buffers(job.workers, job.pixelCount());
     PngOptions png;
     png.threads = 1;  // the frames share the threads
     std::uint32_t sequence = 0;  // fcTL and fdAT count together from 0
     std::vector<std::uint8_t> chunks, piece;
     const bool completed = forEachInOrder<std::vector<std::uint8_t>>(
-        job.threads, job.frames, job.window(), job.options.cancel,
+        job.workers, job.frames, job.window(), job.options.cancel,
         [&](int worker, std::int32_t k, std::vector<std::uint8_t>& stream) {
             std::uint32_t* pixels = buffers.of(worker);
             if (!job.source(k, pixels, job.threadsPerFrame(job.frames))) return false;
@@ -134,8 +136,8 @@ LoopFileResult writeGif(Job& job, LoopFileInfo* info) {
     // choose the palette from (the frames of a loop change smoothly), which
     // spares most of this pass; otherwise every frame is looked at, as the
     // palette must then hold each colour exactly.
-    FrameBuffers buffers(job.threads, job.pixelCount());
-    std::vector<std::unique_ptr<ColourCensus>> censuses(static_cast<std::size_t>(job.threads));
+    FrameBuffers buffers(job.workers, job.pixelCount());
+    std::vector<std::unique_ptr<ColourCensus>> censuses(static_cast<std::size_t>(job.workers));
     std::int32_t samples = job.frames;
     // Sample i is frame i * frames / samples; it stands for the frames up
     // to the next one, and counts for them in the progress.
@@ -157,7 +159,7 @@ LoopFileResult writeGif(Job& job, LoopFileInfo* info) {
         samples = std::min(job.frames, std::max(16, (job.frames + 3) / 4));
         for (std::int32_t k = 1; k < frameOf(1); ++k) job.stepDone();
     }
-    if (!forEachItem(job.threads, samples - 1, job.options.cancel,
+    if (!forEachItem(job.workers, samples - 1, job.options.cancel,
                      [&](int worker, std::int32_t i) { return look(worker, i + 1); }))
         return LoopFileResult::Cancelled;
     ColourCensus all;
@@ -170,10 +172,10 @@ LoopFileResult writeGif(Job& job, LoopFileInfo* info) {
     std::vector<std::uint8_t> head;
     appendGifHeader(head, job.width, job.height, palette.colours(), palette.bits());
     if (!job.write(head)) return job.outcome(false);
-    std::vector<std::vector<std::uint8_t>> indices(static_cast<std::size_t>(job.threads));
+    std::vector<std::vector<std::uint8_t>> indices(static_cast<std::size_t>(job.workers));
     const std::uint16_t delay = static_cast<std::uint16_t>(std::max(1, (job.delayMs + 5) / 10));
     const bool completed = forEachInOrder<std::vector<std::uint8_t>>(
-        job.threads, job.frames, job.window(), job.options.cancel,
+        job.workers, job.frames, job.window(), job.options.cancel,
         [&](int worker, std::int32_t k, std::vector<std::uint8_t>& bytes) {
             std::uint32_t* pixels = buffers.of(worker);
             if (!job.source(k, pixels, job.threadsPerFrame(job.frames))) return false;
@@ -200,7 +202,13 @@ LoopFileResult writeLoopFile(LoopFormat format, std::int32_t width, std::int32_t
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535 || frames < 1 || delayMs < 0 ||
         delayMs > 65535)
         throw std::invalid_argument("writeLoopFile: no such loop");
-    Job job{width, height, frames, delayMs, source, sink, options, workerCount(options.threads)};
+    // Frames at work hold their pixels, and a GIF's their colour census:
+    // on a machine of many threads, large frames share the threads among
+    // fewer of them, so that a 32-bit program keeps its memory.
+    const int threads = workerCount(options.threads);
+    const std::size_t frameBytes = 4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const int workers = static_cast<int>(std::max<std::size_t>(1, std::min<std::size_t>(threads, kFramesMemory / frameBytes)));
+    Job job{width, height, frames, delayMs, source, sink, options, threads, workers};
     if (info) *info = LoopFileInfo{};
     return format == LoopFormat::Gif ? writeGif(job, info) : writeApng(job);
 }

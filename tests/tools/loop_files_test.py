@@ -60,9 +60,14 @@ def chunks(path):
 
 class LoopFiles(unittest.TestCase):
     def loop(self, preset, kind, frames, delay, ext):
-        path = os.path.join(SCRATCH, "%s-%s.%s" % (preset, kind, ext))
-        render(os.path.join(PRESETS, preset + ".txt"), "--animate", kind, "--frames", str(frames), "--delay", str(delay), "-o", path)
-        return path
+        """The loop's file; the same bytes whatever the thread count."""
+        paths = [os.path.join(SCRATCH, "%s-%s-%d.%s" % (preset, kind, threads, ext)) for threads in (1, 3)]
+        for threads, path in zip((1, 3), paths):
+            render(os.path.join(PRESETS, preset + ".txt"), "--animate", kind, "--frames", str(frames), "--delay",
+                   str(delay), "--threads", str(threads), "-o", path)
+        with open(paths[0], "rb") as a, open(paths[1], "rb") as b:
+            self.assertEqual(a.read(), b.read(), "the thread count changed the file")
+        return paths[0]
 
     def test_apng_frames_are_the_stills_of_their_parameters(self):
         for preset, kind, frames, delay in [("aurora", "scroll-x", 6, 40), ("candy", "scroll-xy+hue", 5, 70),
