@@ -61,7 +61,7 @@ def chunks(path):
 class LoopFiles(unittest.TestCase):
     def loop(self, preset, kind, frames, delay, ext):
         """The loop's file; the same bytes whatever the thread count."""
-        paths = [os.path.join(SCRATCH, "%s-%s-%d.%s" % (preset, kind, threads, ext)) for threads in (1, 3)]
+        paths = [os.path.join(SCRATCH, "%s-%s-threads%d.%s" % (preset, kind, threads, ext)) for threads in (1, 3)]
         for threads, path in zip((1, 3), paths):
             render(os.path.join(PRESETS, preset + ".txt"), "--animate", kind, "--frames", str(frames), "--delay",
                    str(delay), "--threads", str(threads), "-o", path)
