@@ -29,8 +29,10 @@ bool readBox(HWND dlg, const NumberBox& box, std::int32_t* value) {
     return true;
 }
 
-// A balloon at the box saying what it takes; the box is selected for typing.
+// A beep and a balloon at the box saying what it takes; the box is selected
+// for typing.
 void refuse(HWND dlg, const NumberBox& box) {
+    MessageBeep(MB_OK);
     char text[96];
     std::snprintf(text, sizeof text, "%s は %d〜%d です。", box.name, static_cast<int>(box.lo), static_cast<int>(box.hi));
     HWND edit = GetDlgItem(dlg, box.id);
