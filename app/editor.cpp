@@ -38,8 +38,13 @@ constexpr auto kNoticeTime = std::chrono::seconds(2);
 
 }  // namespace
 
-Editor::Editor(EditorHost& host, std::unique_ptr<Renderer> renderer, std::string title)
-    : host_(host), renderer_(std::move(renderer)), title_(std::move(title)), lastTitle_(title_) {}
+Editor::Editor(EditorHost& host, std::unique_ptr<Renderer> renderer, std::string title,
+               std::unique_ptr<LoopExporter> exporter)
+    : host_(host),
+      renderer_(std::move(renderer)),
+      title_(std::move(title)),
+      lastTitle_(title_),
+      exporter_(exporter ? std::move(exporter) : std::make_unique<BackgroundLoopExporter>([this] { host_.wake(); })) {}
 
 Editor::~Editor() = default;
 
@@ -62,6 +67,10 @@ void Editor::close() {
     // A running render is stopped, not waited for: quitting is immediate. A
     // worker that cannot stop in time is left to the end of the process.
     if (renderer_ && !renderer_->shutdown(kQuitWait)) static_cast<void>(renderer_.release());
+    // A loop file being written is given up: nothing of it is left.
+    if (exporter_ && !exporter_->shutdown(kQuitWait)) static_cast<void>(exporter_.release());
+    if (play_) host_.setFrameTimer(false);
+    play_.reset();
     if (ticking_) host_.setTicking(ticking_ = false);
     // The own file's dir line may have moved us; the file belongs in the
     // folder the program was started from.
@@ -81,12 +90,18 @@ void Editor::close() {
 // tick while a render runs: progress once the render has taken a moment.
 void Editor::updateRenderState() {
     const RenderStatus st = renderer_->status();
-    // Drafts come and go too fast to be worth a word.
-    const bool drafting = draftInFlight_.has_value();
+    // Drafts and a playing loop's frames come and go too fast to be worth
+    // a word.
+    const bool drafting = draftInFlight_.has_value() || play_;
     const bool showProgress = st.busy && !drafting && clock_() - std::max(st.since, progressFrom_) >= kProgressDelay;
     std::string title = lastTitle_;
     int percent = -1;
-    if (showProgress) {
+    if (exporting_) {
+        percent = std::max(exporter_->percent(), 0);
+        char text[64];
+        std::snprintf(text, sizeof text, " ― 書き出し中 %d%%  (Escで中止)", percent);
+        title = title_ + text;
+    } else if (showProgress) {
         percent = st.rows > 0 ? static_cast<int>(100LL * st.rowsDone / st.rows) : 0;
         char text[64];
         std::snprintf(text, sizeof text, " ― 描画中 %d%%  (Escで中止)", percent);
@@ -96,8 +111,11 @@ void Editor::updateRenderState() {
     }
     if (title != lastTitle_) host_.setTitle(lastTitle_ = title);
     if (percent != lastPercent_) host_.setProgress(lastPercent_ = percent);
-    if (!st.busy && !exactDue_ && !exactAfterDraft_ && !noticeEnd_ && ticking_) host_.setTicking(ticking_ = false);
-    const Pointer pointer = waitingExport_ ? Pointer::Waiting : showProgress ? Pointer::Working : Pointer::Normal;
+    if (!st.busy && !exactDue_ && !exactAfterDraft_ && !noticeEnd_ && !exporting_ && ticking_)
+        host_.setTicking(ticking_ = false);
+    const Pointer pointer = waitingExport_ ? Pointer::Waiting
+                            : showProgress || exporting_ ? Pointer::Working
+                                                         : Pointer::Normal;
     if (pointer != pointer_) host_.setPointer(pointer_ = pointer);
 }
 
@@ -132,7 +150,7 @@ void Editor::showImageOf(const PatternSettings& s) {
 // Commands that change the parameters or the tile flag, or export, wait
 // while an export waits: the image it is to take must stay the one asked for.
 bool Editor::blockedByExport() {
-    if (!waitingExport_) return false;
+    if (!waitingExport_ && !exporting_) return false;
     host_.beep();
     return true;
 }
@@ -143,9 +161,11 @@ bool Editor::refused() {
     return blockedByExport();
 }
 
-// A drag ends as if released, a wheel burst asks for its exact picture now.
-// Windows that follow the parameters hear of a gesture once it settles.
+// A drag ends as if released, a wheel burst asks for its exact picture now,
+// a playing loop stops. Windows that follow the parameters hear of a gesture
+// once it settles.
 void Editor::settleGesture() {
+    stopPlaying();
     const bool settling = dragStart_ || exactDue_;
     if (dragStart_) {
         history_.record(*dragStart_, view());
@@ -186,7 +206,7 @@ void Editor::key(unsigned vk) {
         escape();
         return;
     }
-    if (waitingExport_) return;
+    if (waitingExport_ || exporting_) return;
     // Shift and Ctrl come as keys too, and must not end a gesture.
     PatternSettings probe = settings_;
     std::int8_t probeTile = tileView_;
@@ -363,8 +383,13 @@ void Editor::onRenderFailed(const PatternSettings& failed) {
 }
 
 void Editor::onWake() {
+    takeLoopExport();
     RenderResult result;
     if (!renderer_ || !renderer_->take(result)) return;  // superseded after it was posted
+    if (play_) {
+        onPlayWake(result);
+        return;
+    }
     const bool draft = draftInFlight_ && result.settings == *draftInFlight_;
     draftInFlight_.reset();
     if (result.pixels.empty() || !host_.showPicture(result.settings, result.pixels)) {
@@ -389,7 +414,8 @@ void Editor::tick() {
 }
 
 bool Editor::beginDrag() {
-    if (dragStart_ || waitingExport_) return false;
+    if (dragStart_ || waitingExport_ || exporting_) return false;
+    stopPlaying();
     dragStart_ = view();
     dragMoved_ = false;
     return true;
@@ -419,7 +445,8 @@ void Editor::cancelDrag() {
 }
 
 void Editor::wheel(int notches, std::int32_t x, std::int32_t y, bool hue) {
-    if (notches == 0 || dragStart_ || waitingExport_) return;
+    if (notches == 0 || dragStart_ || waitingExport_ || exporting_) return;
+    stopPlaying();
     const auto now = clock_();
     if (!burst_ || now - burst_->last > kBurstGap || history_.revision() != burst_->revision)
         burst_ = WheelBurst{view(), history_.revision(), now, false};
@@ -481,6 +508,14 @@ void Editor::pumpDraft() {
 // (of a place on its way, not in the history) stays, being near the
 // settings.
 void Editor::escape() {
+    if (exporting_) {
+        exporter_->cancel();
+        return;
+    }
+    if (play_) {
+        stopPlaying();
+        return;
+    }
     if (dragStart_) {
         cancelDrag();
         return;
@@ -518,4 +553,134 @@ void Editor::escape() {
     }
     renderStopped_ = true;
     updateRenderState();
+}
+
+void Editor::saveLoop() {
+    if (refused()) return;
+    LoopChoice choice = loopChoice_;
+    if (!host_.chooseLoop(choice)) return;
+    loopChoice_ = choice;
+    if (!loopIsSeamless(settings_, choice.kind)) {
+        if (!host_.ask("この模様はタイルの中で繰り返さないため、流すと継ぎ目が見えます。\n"
+                       "色が一周するループなら継ぎ目なく作れます。色のループにしますか？"))
+            return;
+        loopChoice_.kind = choice.kind = LoopKind::Hue;
+    }
+    if (!host_.chooseLoopFile(loopFormat_, loopPath_)) return;
+    exporter_->start(LoopJob{settings_, choice, loopFormat_, loopPath_});
+    exporting_ = true;
+    if (!ticking_) host_.setTicking(ticking_ = true);
+    updateRenderState();
+}
+
+// The loop's file is done (or given up): a failure is said, Esc's stop is not.
+void Editor::takeLoopExport() {
+    if (!exporting_ || !exporter_) return;
+    const std::optional<LoopExportOutcome> outcome = exporter_->take();
+    if (!outcome) return;
+    exporting_ = false;
+    updateRenderState();
+    switch (*outcome) {
+        case LoopExportOutcome::Written:
+        case LoopExportOutcome::Cancelled:
+            break;
+        case LoopExportOutcome::ReadOnly:
+            host_.showFileError("読み取り専用のため書き込めませんでした。", loopPath_);
+            break;
+        case LoopExportOutcome::OutOfMemory:
+            host_.showError("メモリが足りないため書き出せませんでした。");
+            break;
+        case LoopExportOutcome::Failed:
+            host_.showFileError("ファイルの書き込みに失敗しました。", loopPath_);
+            break;
+    }
+}
+
+void Editor::togglePlay() {
+    if (play_) {
+        stopPlaying();
+        return;
+    }
+    if (refused()) return;
+    LoopChoice choice = loopChoice_;
+    if (!loopIsSeamless(settings_, choice.kind)) choice.kind = LoopKind::Hue;
+    PatternSettings still = settings_;
+    still.validate();
+    play_ = Play{still, choice, clock_(), 0, still, false, false, std::nullopt, 0};
+    draftInFlight_.reset();
+    host_.playingChanged(true);
+    host_.setFrameTimer(true);
+    requestFrame(1, false);
+    updateRenderState();
+}
+
+// The loop stops where it is; the still picture of the parameters comes back.
+void Editor::stopPlaying() {
+    if (!play_) return;
+    if (play_->ready) renderer_->recycle(std::move(play_->ready->pixels));
+    play_.reset();
+    host_.setFrameTimer(false);
+    host_.playingChanged(false);
+    showImageOf(settings_);
+}
+
+void Editor::requestFrame(std::int64_t frame, bool draft) {
+    Play& p = *play_;
+    const PatternSettings s = loopFrame(p.still, p.choice.kind, p.choice.frames,
+                                        static_cast<std::int32_t>(frame % p.choice.frames));
+    p.requested = frame;
+    p.requestedSettings = draft ? draftOf(s) : s;
+    p.inFlight = true;
+    renderer_->request(p.requestedSettings);
+}
+
+// A frame rendered ahead waits for its time; a render that ran out of
+// memory ends the play as it would any render.
+void Editor::onPlayWake(RenderResult& result) {
+    Play& p = *play_;
+    if (result.pixels.empty()) {
+        stopPlaying();
+        onRenderFailed(result.settings);
+        return;
+    }
+    if (!p.inFlight || result.settings != p.requestedSettings) {
+        renderer_->recycle(std::move(result.pixels));
+        return;
+    }
+    p.inFlight = false;
+    p.ready = std::move(result);
+    p.readyFrame = p.requested;
+    frameTick();
+}
+
+// Shows the frame rendered ahead once it is due and asks for the next. An
+// exact frame still rendering when it is due is late: from then on the
+// frames are drafts, and where even drafts come late the loop skips ahead.
+void Editor::frameTick() {
+    if (!play_) return;
+    Play& p = *play_;
+    const auto delay = std::chrono::milliseconds(p.choice.delayMs);
+    const std::int64_t due = (clock_() - p.start) / delay;
+    if (p.ready && p.readyFrame <= due) {
+        RenderResult shown = std::move(*p.ready);
+        p.ready.reset();
+        if (!host_.showPicture(shown.settings, shown.pixels)) {
+            stopPlaying();
+            onRenderFailed(shown.settings);
+            return;
+        }
+        shown_ = shown.settings;
+        shownFor_ = settings_;
+        shownByHand_ = true;
+        renderStopped_ = false;
+        renderer_->recycle(std::move(shown.pixels));
+        if (p.readyFrame < due && p.choice.delayMs > 0) p.drafting = true;
+        requestFrame(std::max(p.readyFrame, due) + 1, p.drafting);
+        return;
+    }
+    if (p.inFlight && p.requested <= due && !p.drafting) {
+        p.drafting = true;
+        const PatternSettings draft = draftOf(p.requestedSettings);
+        if (draft != p.requestedSettings) requestFrame(p.requested, true);
+    }
 }

@@ -15,14 +15,19 @@
 
 #include "editor_host.h"
 #include "history.h"
+#include "loop.h"
+#include "loop_export.h"
 #include "pattern_settings.h"
 #include "render_scheduler.h"
 
 class Editor {
 public:
     // title: the program's name, the start of every title. The renderer's
-    // finished renders must reach onWake (through host.wake()).
-    Editor(EditorHost& host, std::unique_ptr<Renderer> renderer, std::string title);
+    // finished renders must reach onWake (through host.wake()), and so must
+    // the loop exporter's finished files; without one the editor writes
+    // loops on a thread of its own.
+    Editor(EditorHost& host, std::unique_ptr<Renderer> renderer, std::string title,
+           std::unique_ptr<LoopExporter> exporter = nullptr);
     ~Editor();
     Editor(const Editor&) = delete;
     Editor& operator=(const Editor&) = delete;
@@ -60,6 +65,20 @@ public:
     void setWallpaper();
     void saveSettingsAs();
     void openSettings();
+    // A moving wallpaper: the loop's dialog, then the save dialog; the file
+    // is written beside the window with its progress in the title, while
+    // the parameters wait; Esc stops it and writes nothing. A pattern that
+    // cannot scroll without a seam is offered the hue loop instead.
+    void saveLoop();
+    // P: the loop of the loop's dialog (the hue loop where the pattern
+    // cannot scroll) plays in the window at its frame rate, in drafts where
+    // exact frames would come late; P again, or any change, stops it and
+    // brings back the still picture. The frames never count as the
+    // picture of the parameters.
+    void togglePlay();
+    bool playing() const { return play_.has_value(); }
+    void frameTick();
+
     // A file handed in from outside (a drop, the command line): as
     // openSettings, and offered by its dialog next. readable false: the
     // host could not name it, which is said as a file that cannot be read.
@@ -121,6 +140,10 @@ private:
     void onRenderFailed(const PatternSettings& failed);
     void escape();
     void openSettingsFile(const std::string& path);
+    void takeLoopExport();
+    void stopPlaying();
+    void requestFrame(std::int64_t frame, bool draft);
+    void onPlayWake(RenderResult& result);
     ViewState view() const { return ViewState{settings_, tileView_}; }
 
     EditorHost& host_;
@@ -176,4 +199,25 @@ private:
     std::optional<PatternSettings> draftInFlight_, draftFor_;
     // The exact render after a gesture shows progress only from its own start.
     std::chrono::steady_clock::time_point progressFrom_;
+
+    LoopChoice loopChoice_;  // the loop's dialog starts from the last one
+    LoopFormat loopFormat_ = LoopFormat::Gif;
+    std::string loopPath_;
+    std::unique_ptr<LoopExporter> exporter_;
+    bool exporting_ = false;
+    // A loop playing in the window: frame f (counted on past the loop's
+    // end) is due at start + f delays; the next one renders ahead and waits
+    // for its time.
+    struct Play {
+        PatternSettings still;
+        LoopChoice choice;
+        std::chrono::steady_clock::time_point start;
+        std::int64_t requested = 0;
+        PatternSettings requestedSettings;
+        bool inFlight = false;
+        bool drafting = false;  // once an exact frame came late
+        std::optional<RenderResult> ready;
+        std::int64_t readyFrame = 0;
+    };
+    std::optional<Play> play_;
 };

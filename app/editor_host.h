@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "loop.h"
+#include "loop_file.h"
 #include "pattern_settings.h"
 #include "settings_file.h"
 
@@ -66,6 +68,21 @@ public:
     // Writes or hands over the picture on screen, which shows the current
     // settings. A failure is the host's to tell the user; false then.
     virtual bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) = 0;
+
+    // Moving wallpapers. The loop's dialog (kind, frames, delay), starting
+    // from choice and leaving the values chosen there; false when cancelled.
+    virtual bool chooseLoop(LoopChoice& choice) = 0;
+    // The save dialog of a loop's file: the format by the file type chosen
+    // (GIF or animated PNG) and the path; both start as last time. False
+    // when cancelled.
+    virtual bool chooseLoopFile(LoopFormat& format, std::string& path) = 0;
+    // A question answered yes (true) or no.
+    virtual bool ask(const std::string& text) = 0;
+    // While on, Editor::frameTick every few milliseconds, as often as the
+    // system's timers allow: frames of a playing loop are shown on time.
+    virtual void setFrameTimer(bool on) = 0;
+    // A loop started or stopped playing in the window: the menu's check mark.
+    virtual void playingChanged(bool playing) = 0;
 
     // The window's place as the own settings file keeps it (not known when
     // the host cannot tell), and the place read from it at start, which the

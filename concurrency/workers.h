@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <mutex>
@@ -79,4 +80,73 @@ bool forEachItem(int threads, std::int32_t count, const std::atomic<bool>* cance
         }
     });
     return !stopped.load();
+}
+
+// Items 0..count-1 made on `threads` workers (see runWorkers) and handed
+// over strictly in order: make(worker, k, slot) fills a slot, take(k, slot)
+// uses it, one take at a time, on whichever worker finished the item that
+// was next. At most `window` items are made and not yet taken, so that a
+// long run holds only those in memory; the slots are reused, each
+// make(.., k, ..) getting the one item k - window had. make and take return
+// whether to go on. Returns true when every item was taken; false when the
+// cancel flag came up or a call returned false. An exception from either
+// stops the others and comes out here once they have stopped.
+template <class Slot, class MakeFn, class TakeFn>
+bool forEachInOrder(int threads, std::int32_t count, std::int32_t window, const std::atomic<bool>* cancel,
+                    const MakeFn& make, const TakeFn& take) {
+    if (window < 1) window = 1;
+    std::vector<Slot> slots(static_cast<std::size_t>(window));
+    std::vector<char> ready(static_cast<std::size_t>(window), 0);
+    std::mutex m;
+    std::condition_variable cv;
+    std::int32_t next = 0, taken = 0;
+    bool stopped = false, taking = false;
+    auto stop = [&] {
+        std::lock_guard<std::mutex> lock(m);
+        stopped = true;
+        cv.notify_all();
+    };
+    runWorkers(threads, [&](int worker) {
+        try {
+            for (;;) {
+                std::int32_t k;
+                {
+                    std::unique_lock<std::mutex> lock(m);
+                    cv.wait(lock, [&] { return stopped || next >= count || next < taken + window; });
+                    if (stopped || next >= count) return;
+                    k = next++;
+                }
+                Slot& slot = slots[static_cast<std::size_t>(k % window)];
+                if ((cancel && cancel->load(std::memory_order_relaxed)) || !make(worker, k, slot)) return stop();
+                std::unique_lock<std::mutex> lock(m);
+                ready[static_cast<std::size_t>(k % window)] = 1;
+                // One worker hands over whatever is ready in order; the
+                // others go on making meanwhile.
+                if (taking) continue;
+                taking = true;
+                while (!stopped && taken < count && ready[static_cast<std::size_t>(taken % window)]) {
+                    const std::int32_t t = taken;
+                    lock.unlock();
+                    bool goOn = false;
+                    try {
+                        goOn = take(t, slots[static_cast<std::size_t>(t % window)]);
+                    } catch (...) {
+                        lock.lock();
+                        taking = false;
+                        throw;
+                    }
+                    lock.lock();
+                    if (!goOn) stopped = true;
+                    ready[static_cast<std::size_t>(t % window)] = 0;
+                    ++taken;
+                    cv.notify_all();
+                }
+                taking = false;
+            }
+        } catch (...) {
+            stop();
+            throw;
+        }
+    });
+    return !stopped && taken == count;
 }

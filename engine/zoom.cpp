@@ -71,20 +71,6 @@ std::int64_t periodLimit(const PS& s, int a) {
     return limit;
 }
 
-// The repeat the axis's waves make in the tile, when the tile holds a whole
-// number of them plus 0, 1 or 2 pixels.
-std::optional<Repeat> wholeRepeat(const PS& s, int a) {
-    const std::int32_t period = periodOf(s, a);
-    const std::int64_t length = static_cast<std::int64_t>(period) * periodsPerRepeat(s.*kAxes[a].method);
-    if (!closes(s, a) || length % stepOf(s, a) != 0 || period > periodLimit(s, a)) return std::nullopt;
-    for (std::int32_t r = 0; r <= 2; ++r) {
-        const std::int64_t rest = static_cast<std::int64_t>(s.*kAxes[a].side) - r;
-        if (rest >= length && rest % length == 0)
-            return Repeat{static_cast<std::int32_t>(length), static_cast<std::int32_t>(rest / length), r};
-    }
-    return std::nullopt;
-}
-
 // The nearest repeat with fewer (larger) or more repeats and the same rest
 // that a random wallpaper could have had.
 std::optional<Repeat> nextRepeat(const PS& s, int a, const Repeat now, bool larger) {
@@ -144,6 +130,18 @@ std::int32_t rampOrigin(const PS& s, int a, std::int32_t origin) {
 }
 
 }  // namespace
+
+std::optional<Repeat> wholeRepeat(const PS& s, int a) {
+    const std::int32_t period = periodOf(s, a);
+    const std::int64_t length = static_cast<std::int64_t>(period) * periodsPerRepeat(s.*kAxes[a].method);
+    if (!closes(s, a) || length % stepOf(s, a) != 0 || period > periodLimit(s, a)) return std::nullopt;
+    for (std::int32_t r = 0; r <= 2; ++r) {
+        const std::int64_t rest = static_cast<std::int64_t>(s.*kAxes[a].side) - r;
+        if (rest >= length && rest % length == 0)
+            return Repeat{static_cast<std::int32_t>(length), static_cast<std::int32_t>(rest / length), r};
+    }
+    return std::nullopt;
+}
 
 PatternSettings shiftSettings(const PatternSettings& s, std::int32_t dx, std::int32_t dy) {
     PatternSettings out = s;

@@ -4,12 +4,22 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "pattern_settings.h"
+#include "repeat.h"
 
 // Hue steps per wheel notch: 30 notches turn the colours once round the
 // wheel of 1530, five between a primary and the next secondary colour.
 constexpr std::int32_t kHueNotch = 51;
+
+// The repeat the waves along axis a (0 across, 1 down) make in the tile,
+// when the tile holds a whole number of them plus 0, 1 or 2 pixels, as the
+// random wallpapers are made: such a tile is seamless, and moving its origin
+// by the repeat's length gives back the same picture. Nothing for any other
+// axis (a ramp that does not close, a period the renderer clamps, a repeat
+// the dither matrix does not share).
+std::optional<tiling::Repeat> wholeRepeat(const PatternSettings& s, int a);
 
 // s with its origin moved (dx, dy) pixels, so that the picture follows the
 // hand: pixel (x, y) of s becomes pixel (x + dx, y + dy). An axis whose ramps

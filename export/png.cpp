@@ -477,3 +477,32 @@ std::vector<std::uint8_t> encodePng(const std::uint32_t* pixels, std::int32_t wi
     encoding.write(out.data());
     return out;
 }
+
+std::vector<std::uint8_t> pngRgbHeader(std::int32_t width, std::int32_t height) {
+    checkArguments(width, height, PngOptions{});
+    const Image img{nullptr, static_cast<std::size_t>(width), static_cast<std::size_t>(height), nullptr, 8, 0, true, 0};
+    return headerChunks(img, {});
+}
+
+std::vector<std::uint8_t> deflatePngRgb(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                                        const PngOptions& options) {
+    checkArguments(width, height, options);
+    const std::size_t w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
+    const Image img{pixels, w, h, nullptr, 8, 3 * w, true, options.rgbLevel};
+    const DeflatedRows rows = deflateRows(img, options);
+    std::vector<std::uint8_t> stream;
+    stream.reserve(rows.streamSize);
+    const std::array<std::uint8_t, 2> header = zlibHeader(img.level, options.strategy);
+    stream.insert(stream.end(), header.begin(), header.end());
+    for (const std::vector<std::uint8_t>& band : rows.bands) stream.insert(stream.end(), band.begin(), band.end());
+    std::uint8_t trailer[4];
+    put32(trailer, static_cast<std::uint32_t>(rows.adler));
+    stream.insert(stream.end(), trailer, trailer + 4);
+    return stream;
+}
+
+void appendPngChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uint8_t* data, std::size_t size) {
+    const std::size_t at = out.size();
+    out.resize(at + kChunkOverhead + size);
+    putChunk(out.data() + at, type, data, size);
+}

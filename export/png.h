@@ -55,3 +55,13 @@ private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
 };
+
+// The pieces of an animated PNG, whose frames must all be of one kind: 8-bit
+// RGB whatever colours a frame has. The signature and IHDR of such a file:
+std::vector<std::uint8_t> pngRgbHeader(std::int32_t width, std::int32_t height);
+// The zlib stream of the image data of the pixels as 8-bit RGB, as IDAT
+// chunks (or an animation's fdAT chunks) carry it. Throws as encodePng does.
+std::vector<std::uint8_t> deflatePngRgb(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                                        const PngOptions& options = {});
+// A chunk (length, type, data, CRC) appended to out.
+void appendPngChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uint8_t* data, std::size_t size);

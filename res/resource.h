@@ -12,6 +12,7 @@
 #define IDD_VARIATIONS 140
 #define IDR_VARIATIONS 141  // the variations window's accelerators
 #define IDD_FIELDS 132
+#define IDD_LOOP 160
 
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
@@ -35,6 +36,9 @@
 #define IDM_RECENT_LAST 32829
 // The picture's own menu (right click, Shift+F10, the menu key).
 #define IDR_PICTURE_MENU 32791
+// Moving wallpapers: saving a loop, playing it in the window.
+#define IDM_SAVE_LOOP 32840
+#define IDM_PLAY 32841
 
 // Colour-scheme dialog controls.
 #define IDC_VX_R 1000
@@ -86,3 +90,11 @@
 // The key list's button to the colour dialog's fields, and their page.
 #define IDC_FIELD_HELP 1060
 #define IDC_FIELD_TEXT 1061
+
+// The moving wallpaper's dialog.
+#define IDC_LOOP_KIND 1300
+#define IDC_LOOP_FRAMES 1301
+#define IDC_LOOP_DELAY 1302
+#define IDC_LOOP_FRAMES_SPIN 1303
+#define IDC_LOOP_DELAY_SPIN 1304
+#define IDC_LOOP_NOTE 1305

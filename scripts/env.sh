@@ -6,7 +6,7 @@
 
 # Packages by task (scripts/deps.sh GROUP...).
 PALLODEX_PACKAGES_build=(g++ make cmake libgtest-dev libbenchmark-dev g++-mingw-w64-i686 zlib1g-dev
-                         libz-mingw-w64-dev imagemagick pngcheck zip unzip)
+                         libz-mingw-w64-dev imagemagick pngcheck zip unzip python3-pil)
 # wine64 and the 64-bit cross compiler serve machines whose kernel runs no
 # 32-bit code (pallodex_wine_bits).
 PALLODEX_PACKAGES_wine=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth xdotool xclip fonts-ipafont-gothic locales

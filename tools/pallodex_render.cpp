@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,8 @@
 #include "fresh_seed.h"
 #include "generate.h"
 #include "image_file.h"
+#include "loop.h"
+#include "loop_export.h"
 #include "pattern_settings.h"
 #include "render.h"
 #include "settings_file.h"
@@ -34,6 +37,8 @@ const char kUsage[] =
     "usage: pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... [-o OUT.bmp|OUT.png]\n"
     "                       [--format bmp|png] [--bits 24|8] [--tile COLSxROWS] [--threads N]\n"
     "                       [--random [SEED] | --mutate SEED] [--count N] [--print-settings]\n"
+    "       pallodex-render [SETTINGS_FILE] [--set KEY=VALUE]... --animate KIND [--frames N]\n"
+    "                       [--delay MS] [--tile COLSxROWS] [--threads N] -o LOOP.gif|LOOP.png\n"
     "Renders a wallpaper from the parameters of SETTINGS_FILE (an info file, '-' for standard\n"
     "input; default: the default parameters), changed by each --set, into a picture file\n"
     "(default pallodex.bmp; '-o -' writes to standard output). The format follows the output's\n"
@@ -47,7 +52,16 @@ const char kUsage[] =
     "every machine; --random without one takes a new one.\n"
     "--count N (1 to 10000) with either writes N pictures, seeds SEED, SEED+1, ..., named after\n"
     "the output with -0001, -0002, ... before the extension, each with its info file (.txt).\n"
-    "--print-settings prints the resulting settings file instead.\n";
+    
+    "--print-settings prints the resulting settings file instead.\n"
+    "--animate writes a loop that plays for ever, seamless in space and time: KIND is\n"
+    "scroll-x, scroll-y or scroll-xy (the pattern moves one whole repeat across, down or\n"
+    "both), hue (the colours turn once round the wheel), or a scroll and the hue together\n"
+    "(scroll-x+hue, scroll-y+hue, scroll-xy+hue). --frames N (2 to 600, default 60) and\n"
+    "--delay MS (each frame's time, 20 to 10000 ms, default 40). The output's extension\n"
+    "chooses an animated GIF (.gif; delays in steps of 10 ms) or an animated PNG (.png);\n"
+    "--format gif|png overrides it. --frame K (0 to N-1) renders frame K alone as a still\n"
+    "picture (or prints its settings with --print-settings).\n";
 
 // A settings file holds 36 short lines; anything this large is something
 // else, and a device that never ends must not be read forever.
@@ -119,6 +133,9 @@ struct Options {
     int tileColumns = 1, tileRows = 1;  // --tile
     std::string output = "pallodex.bmp";  // "-": standard output
     bool printSettings = false;
+    std::optional<LoopChoice> loop;   // --animate
+    LoopFormat loopFormat = LoopFormat::Apng;
+    std::optional<std::int32_t> frame;  // --frame: that frame's still picture
 };
 
 // --format and --bits as given: the format is settled once the output's
@@ -180,6 +197,40 @@ int threadsValue(const std::string& v) {
     return n;
 }
 
+// --animate, --frames and --delay as given: checked once all are known.
+struct LoopRequest {
+    std::string kind;  // empty: no loop
+    std::int32_t frames = 0, delayMs = 0;  // 0: not given
+    std::string frame;                     // --frame, empty: not given
+};
+
+std::int32_t rangedValue(const char* option, const std::string& v, std::int32_t lo, std::int32_t hi) {
+    std::int32_t n;
+    if (!parseInt32(v.c_str(), &n) || n < lo || n > hi)
+        usageError(std::string(option) + " must be a whole number from " + std::to_string(lo) + " to " +
+                   std::to_string(hi) + ", not '" + v + "'");
+    return n;
+}
+
+std::optional<LoopChoice> settleLoop(const LoopRequest& request) {
+    if (request.kind.empty()) {
+        if (request.frames || request.delayMs || !request.frame.empty())
+            usageError("--frames, --delay and --frame need --animate");
+        return std::nullopt;
+    }
+    const std::optional<LoopKind> kind = loopKindNamed(request.kind.c_str());
+    if (!kind) {
+        std::string names;
+        for (const LoopKindName& k : kLoopKinds) names += std::string(names.empty() ? "" : ", ") + k.name;
+        usageError("--animate must be one of " + names + ", not '" + request.kind + "'");
+    }
+    LoopChoice choice;
+    choice.kind = *kind;
+    if (request.frames) choice.frames = request.frames;
+    if (request.delayMs) choice.delayMs = request.delayMs;
+    return choice;
+}
+
 ImageFormat settleFormat(FormatRequest request, const std::string& output) {
     if (request.name.empty()) {
         const std::size_t dot = output.rfind('.');
@@ -224,6 +275,7 @@ void checkCount(const Options& o) {
     if (o.generate == Generate::None) usageError("--count needs --random or --mutate: the pictures would all be alike");
     if (o.output == kStdio) usageError("--count writes files, not standard output; name them with -o NAME.png");
     if (o.printSettings) usageError("--count writes each picture's settings beside it; --print-settings prints one set");
+    if (o.loop) usageError("--count writes still pictures; make loops one --animate at a time");
     std::string extension = extensionOf(o.output);
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (extension == ".txt") usageError("--count names the info files NAME-0001.txt; the pictures need another name than '" + o.output + "'");
@@ -232,6 +284,7 @@ void checkCount(const Options& o) {
 Options parseArguments(int argc, char** argv) {
     Options o;
     FormatRequest format;
+    LoopRequest loop;
     auto valueOf = [&](int& i) -> std::string {
         if (i + 1 >= argc) usageError(std::string("option ") + argv[i] + " needs a value");
         return argv[++i];
@@ -244,8 +297,16 @@ Options parseArguments(int argc, char** argv) {
             format.bits = bitsValue(valueOf(i));
         } else if (arg == "--format") {
             format.name = valueOf(i);
-            if (format.name != "bmp" && format.name != "png")
-                usageError("--format must be bmp or png, not '" + format.name + "'");
+            if (format.name != "bmp" && format.name != "png" && format.name != "gif")
+                usageError("--format must be bmp, png or gif, not '" + format.name + "'");
+        } else if (arg == "--animate") {
+            loop.kind = valueOf(i);
+        } else if (arg == "--frames") {
+            loop.frames = rangedValue("--frames", valueOf(i), kMinLoopFrames, kMaxLoopFrames);
+        } else if (arg == "--frame") {
+            loop.frame = valueOf(i);
+        } else if (arg == "--delay") {
+            loop.delayMs = rangedValue("--delay", valueOf(i), kMinLoopDelay, kMaxLoopDelay);
         } else if (arg == "-o") {
             o.output = valueOf(i);
             if (o.output.empty()) usageError("-o needs a file name");
@@ -280,10 +341,38 @@ Options parseArguments(int argc, char** argv) {
             takeSettingsFile(arg, o);
         }
     }
+    o.loop = settleLoop(loop);
+    if (o.loop && !loop.frame.empty()) o.frame = rangedValue("--frame", loop.frame, 0, o.loop->frames - 1);
+    if (o.loop && !o.frame) {
+        if (format.bits != 0) usageError("--bits applies to a still BMP only, not to a loop");
+        std::string name = format.name;
+        if (name.empty()) {
+            const std::size_t dot = o.output.rfind('.');
+            name = dot == std::string::npos ? "" : o.output.substr(dot + 1);
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (name != "gif" && name != "png")
+            usageError("a loop is written as an animated GIF (.gif) or PNG (.png); name the output so, or give --format");
+        o.loopFormat = name == "gif" ? LoopFormat::Gif : LoopFormat::Apng;
+        return o;
+    }
+    if (format.name == "gif") usageError("--format gif needs a loop: a still picture is BMP or PNG");
     o.format = settleFormat(format, o.output);
     checkCount(o);
     if (o.generate == Generate::Random && !o.seedGiven) o.seed = freshSeed();
     return o;
+}
+
+// A pattern that does not repeat within its tile would show a seam as it
+// moves; the hue loop needs no repeat.
+void refuseSeams(const Options& o) {
+    const LoopKind kind = o.loop->kind;
+    const bool across = scrollsAcross(kind) && !scrollRepeat(o.settings, 0);
+    const bool down = scrollsDown(kind) && !scrollRepeat(o.settings, 1);
+    if (across || down)
+        usageError(std::string("the pattern does not repeat a whole number of times ") +
+                   (across && down ? "across or down" : across ? "across" : "down") +
+                   " the tile, so it cannot scroll without a seam; --animate hue turns its colours instead");
 }
 
 void loadSettings(Options& o) {
@@ -564,6 +653,33 @@ void writeCounted(const Options& o) {
     }
 }
 
+// The loop's file, streamed to the output as its frames are encoded.
+void writeLoopOutput(const Options& o) {
+    LoopFileOptions options;
+    options.threads = o.threads;
+    LoopFileInfo info;
+    const LoopTiles tiles{o.tileColumns, o.tileRows};
+    if (o.output == kStdio) {
+        if (writeLoop(o.settings, *o.loop, o.loopFormat, writeAllToStdout, options, &info, tiles) !=
+            LoopFileResult::Written)
+            writeError(std::string("cannot write to standard output: ") + std::strerror(errno));
+    } else {
+        std::string error;
+        const fsys::WriteResult result = fsys::writeFile(
+            o.output,
+            [&](std::FILE* f) {
+                return writeLoop(o.settings, *o.loop, o.loopFormat,
+                                 [&](const std::uint8_t* p, std::size_t n) { return std::fwrite(p, 1, n, f) == n; },
+                                 options, &info, tiles) == LoopFileResult::Written;
+            },
+            &error);
+        if (result == fsys::WriteResult::ReadOnly) writeError("cannot write '" + o.output + "': the file is read-only");
+        if (result == fsys::WriteResult::Failed) writeError("cannot write '" + o.output + "': " + error);
+    }
+    if (!info.exactColours && isatty(STDERR_FILENO))
+        std::fprintf(stderr, "pallodex-render: the loop has more than 256 colours: the GIF dithers them between 256\n");
+}
+
 int run(int argc, char** argv) {
     holdClosedStandardStreams();
     fsys::removeTemporaryFileOnInterrupt();
@@ -574,6 +690,11 @@ int run(int argc, char** argv) {
         return 0;
     }
     o.settings = generated(o, o.seed);
+    if (o.loop) {
+        refuseSeams(o);
+        // One frame of a loop is a still picture of its own parameters.
+        if (o.frame) o.settings = loopFrame(o.settings, o.loop->kind, o.loop->frames, *o.frame);
+    }
     if (o.printSettings) {
         // Exactly the bytes an info file saved from these settings holds.
         const std::string text = settingsText(o.settings, nullptr);
@@ -585,6 +706,10 @@ int run(int argc, char** argv) {
         usageError("will not write a picture to a terminal; redirect standard output or name a file with -o");
     refuseToOverwriteInput(o);
     checkTiledSize(o);
+    if (o.loop && !o.frame) {
+        writeLoopOutput(o);
+        return 0;
+    }
     renderAndWrite(o);
     return 0;
 }

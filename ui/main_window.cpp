@@ -49,6 +49,8 @@ const Command kCommands[] = {
     {IDM_RANDOM, [](HWND, Editor& e) { e.random(); }},
     {IDM_MUTATE, [](HWND, Editor& e) { e.mutate(); }},
     {IDM_VARIATIONS, [](HWND hwnd, Editor&) { windowOf(hwnd)->openVariations(); }},
+    {IDM_SAVE_LOOP, [](HWND, Editor& e) { e.saveLoop(); }},
+    {IDM_PLAY, [](HWND, Editor& e) { e.togglePlay(); }},
 };
 
 bool onCommand(HWND hwnd, MainWindow& w, WORD id) {
@@ -138,8 +140,9 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         }
         case WM_TIMER:
-            if (wParam != kProgressTimer) break;
-            editor.tick();
+            if (wParam == kFrameTimer) editor.frameTick();
+            if (wParam == kProgressTimer) editor.tick();
+            if (wParam != kFrameTimer && wParam != kProgressTimer) break;
             return 0;
         case WM_LBUTTONDOWN:
         case WM_MOUSEMOVE:

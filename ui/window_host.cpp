@@ -8,6 +8,7 @@
 #include "error_box.h"
 #include "export_commands.h"
 #include "file_dialog.h"
+#include "loop_dialog.h"
 #include "resource.h"
 #include "shell_input.h"
 
@@ -202,6 +203,27 @@ bool MainWindow::runExport(ExportKind kind, bool tiled, std::int32_t formatIndex
             return setDesktopWallpaper(hwnd_, surface_, tiled);
     }
     return false;
+}
+
+bool MainWindow::chooseLoop(LoopChoice& choice) { return ::chooseLoop(hwnd_, choice); }
+
+bool MainWindow::chooseLoopFile(LoopFormat& format, std::string& path) { return ::chooseLoopFile(hwnd_, format, path); }
+
+bool MainWindow::ask(const std::string& text) {
+    return MessageBoxA(hwnd_, text.c_str(), "動く壁紙の保存", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// As often as the system's timers go (about every 16 ms): the editor shows
+// each frame at the first tick after it is due.
+void MainWindow::setFrameTimer(bool on) {
+    if (on)
+        SetTimer(hwnd_, kFrameTimer, USER_TIMER_MINIMUM, nullptr);
+    else
+        KillTimer(hwnd_, kFrameTimer);
+}
+
+void MainWindow::playingChanged(bool playing) {
+    CheckMenuItem(GetMenu(hwnd_), IDM_PLAY, MF_BYCOMMAND | (playing ? MF_CHECKED : MF_UNCHECKED));
 }
 
 // Sets the cursor at once if the pointer is over the client area; otherwise

@@ -22,6 +22,8 @@ extern HINSTANCE g_hInst;
 constexpr UINT kWakeMessage = WM_APP + 1;
 // Drives the progress shown in the title while a render runs.
 constexpr UINT_PTR kProgressTimer = 1;
+// Shows a playing loop's frames on time.
+constexpr UINT_PTR kFrameTimer = 2;
 
 class MainWindow final : public EditorHost {
 public:
@@ -69,6 +71,11 @@ public:
     bool chooseImageFile(std::int32_t& formatIndex) override;
     bool chooseSettingsFile(bool forSaving, std::string& path) override;
     bool runExport(ExportKind kind, bool tiled, std::int32_t formatIndex) override;
+    bool chooseLoop(LoopChoice& choice) override;
+    bool chooseLoopFile(LoopFormat& format, std::string& path) override;
+    bool ask(const std::string& text) override;
+    void setFrameTimer(bool on) override;
+    void playingChanged(bool playing) override;
     WindowPlace windowPlace() override;
     void restoreWindowPlace(const WindowPlace& place) override;
     std::string wallpaperHistoryFolder() override;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -104,9 +105,43 @@ public:
     }
     std::string history = "history";  // in the row's own folder
     std::string wallpaperHistoryFolder() override { return history; }
+    bool answer = true;  // to a question
+    bool chooseLoop(LoopChoice&) override { return true; }
+    bool chooseLoopFile(LoopFormat&, std::string& path) override { return path = "loop.gif", true; }
+    bool ask(const std::string&) override { return log.push_back("ask"), answer; }
+    void setFrameTimer(bool) override {}
+    void playingChanged(bool on) override { log.push_back(on ? "playing" : "stopped"); }
     WindowPlace place;
     WindowPlace windowPlace() override { return place; }
     void restoreWindowPlace(const WindowPlace& p) override { place = p, log.push_back("placed"); }
+};
+
+// Writes loop files when the test says: start logs the kind, finish ends the
+// file with an outcome.
+class FakeExporter final : public LoopExporter {
+public:
+    explicit FakeExporter(std::vector<std::string>& log) : log_(log) {}
+    void start(const LoopJob& job) override {
+        log_.push_back(std::string("write:") + kLoopKinds[static_cast<int>(job.choice.kind)].name);
+        running_ = true;
+    }
+    void cancel() override {
+        if (running_) log_.push_back("stop");
+    }
+    int percent() const override { return running_ ? 30 : -1; }
+    std::optional<LoopExportOutcome> take() override { return std::exchange(outcome_, std::nullopt); }
+    bool shutdown(std::chrono::milliseconds) override { return true; }
+    bool finish(LoopExportOutcome outcome) {
+        if (!running_) return false;
+        running_ = false;
+        outcome_ = outcome;
+        return true;
+    }
+
+private:
+    std::vector<std::string>& log_;
+    bool running_ = false;
+    std::optional<LoopExportOutcome> outcome_;
 };
 
 struct Scenario {
@@ -121,7 +156,10 @@ struct Scenario {
 // origin by +4 and -4, done and oom end the newest render. drag, to:DX,DY
 // and drop are the left button going down, moving and coming up; wheel:N
 // and hue:N wheel notches (plain at pixel 64,64, and with Ctrl); wait:MS
-// lets time pass (with a tick). smooth loads a set of accuracy 4.
+// lets time pass (with a tick). smooth loads a set of accuracy 4, wave one
+// that repeats across its tile. loop saves a loop file (loop:no says no to
+// the hue loop) and written, failed or cancelled end it; play is P, and
+// frame:MS lets time pass with a frame tick.
 const Scenario kScenarios[] = {
     {"keys during a render replace it", "J J done", "render:4 render:8 picture:8", 8, "Pallodex"},
     {"a key back to the picture stops the render", "J M", "render:4", 0, "Pallodex"},
@@ -177,6 +215,25 @@ const Scenario kScenarios[] = {
     {"a wallpaper that failed is not kept", "wallfail recent:0", "export:wallpaper", 0, "Pallodex"},
     {"a history that cannot be written leaves the wallpaper set", "nohistory wallpaper recent:0", "export:wallpaper", 0,
      "壁紙に設定しました (履歴には残せませんでした)"},
+    {"a loop file is written beside the window with its progress", "wave done loop", "render:0 picture:0 write:scroll-x", 0,
+     "書き出し中 30%  (Escで中止)"},
+    {"commands wait for the loop file; keys are ignored", "wave done loop J space undo written J",
+     "render:0 picture:0 write:scroll-x beep beep render:4", 4, "(Escで中止)"},
+    {"Esc stops the loop file without a word", "wave done loop Esc cancelled", "render:0 picture:0 write:scroll-x stop", 0,
+     "wave.txt"},
+    {"a loop file that cannot be written says so", "wave done loop failed", "render:0 picture:0 write:scroll-x filebox", 0,
+     "wave.txt"},
+    {"a pattern that cannot scroll is offered the hue loop", "loop", "ask write:hue", 0, "(Escで中止)"},
+    {"and writes nothing when it is declined", "loop:no", "ask", 0, "Pallodex"},
+    {"P plays: each frame renders ahead and shows on time", "play done frame:30 frame:10 frame:40 done P done",
+     "playing render:0h26 picture:0h26 render:0h51 picture:0h51 render:0h77 stopped render:0 picture:0", 0,
+     "Pallodex"},
+    {"an exact frame that comes late becomes a draft, and so do the next", "smooth play frame:40 done J",
+     "render:0s picture:0s playing render:0h26s render:0h26 picture:0h26 render:0h51 stopped render:0s render:4s", 4, "(Escで中止)"},
+    {"Esc stops playing and the still picture comes back", "play done frame:40 Esc done",
+     "playing render:0h26 picture:0h26 render:0h51 stopped render:0 picture:0", 0, "Pallodex"},
+    {"an export while playing waits for the still picture", "play done frame:40 copy done",
+     "playing render:0h26 picture:0h26 render:0h51 stopped render:0 picture:0 export:copy", 0, "Pallodex"},
 };
 
 void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
@@ -193,6 +250,8 @@ protected:
         std::system("rm -rf history");
         std::ofstream("good.txt") << "basex=40\n";
         std::ofstream("smooth.txt") << "accuracy=4\n";
+        // A sine across of four periods of 32 pixels: one repeat of 128.
+        std::ofstream("wave.txt") << "pat_x=2\nbasew=0\nbaserw=25\n";
     }
     void TearDown() override { fsys::setCurrentDirectory(home_); }
     std::string home_;
@@ -203,7 +262,9 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
     FakeHost host;
     auto owned = std::make_unique<FakeRenderer>(host.log);
     FakeRenderer& renderer = *owned;
-    Editor editor(host, std::move(owned), "Pallodex");
+    auto ownedExporter = std::make_unique<FakeExporter>(host.log);
+    FakeExporter& exporter = *ownedExporter;
+    Editor editor(host, std::move(owned), "Pallodex", std::move(ownedExporter));
     host.editor = &editor;
     auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1);
     editor.setClock([&now] { return now; });
@@ -219,7 +280,8 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
     for (std::string step; script >> step;) {
         const std::string arg = step.find(':') == std::string::npos ? "" : step.substr(step.find(':') + 1);
         step = step.substr(0, step.find(':'));
-        if (step.size() == 1) editor.key(static_cast<unsigned char>(step[0]));
+        if (step == "P") editor.togglePlay();
+        else if (step.size() == 1) editor.key(static_cast<unsigned char>(step[0]));
         else if (step == "Esc") editor.key(kKeyEscape);
         else if (step == "done" || step == "oom") {
             if (renderer.finish(step == "done")) editor.onWake();
@@ -237,6 +299,15 @@ TEST_P(EditorScenario, ShowsWhatTheUserMustSee) {
         else if (step == "open") host.fileToOpen = arg.empty() ? "good.txt" : arg, editor.openSettings();
         else if (step == "colours") host.fileToOpen = arg, editor.editColours();
         else if (step == "smooth") host.fileToOpen = "smooth.txt", editor.openSettings(), renderer.finish(true), editor.onWake();
+        else if (step == "wave") host.fileToOpen = "wave.txt", editor.openSettings();
+        else if (step == "loop") host.answer = arg != "no", editor.saveLoop();
+        else if (step == "written" || step == "failed" || step == "cancelled") {
+            const LoopExportOutcome outcome = step == "written" ? LoopExportOutcome::Written
+                                              : step == "failed" ? LoopExportOutcome::Failed
+                                                                 : LoopExportOutcome::Cancelled;
+            if (exporter.finish(outcome)) editor.onWake();
+        } else if (step == "play") editor.togglePlay();
+        else if (step == "frame") now += std::chrono::milliseconds(std::stoi(arg)), editor.frameTick();
         else if (step == "drag") editor.beginDrag();
         else if (step == "to") editor.dragBy(std::stoi(arg), std::stoi(arg.substr(arg.find(',') + 1)));
         else if (step == "drop") editor.endDrag();

@@ -6,7 +6,9 @@
 # colour dialog -> its preview on screen (1024 square, accuracy 1), the menu
 # and quitting after a storm of Space or Shift+Space presses, pictures a
 # second during a drag and the time to the exact picture after it (1024 and
-# 2048 square, accuracy 1 and 16), X -> the variations window with nine
+# 2048 square, accuracy 1 and 16), frames a second of a loop played with P
+# (60 frames of 40 ms scrolling across, 1024 and 2048 square, accuracy 1
+# and 16), X -> the variations window with nine
 # filled cells (2048 square, accuracy 1 and 16), and how quickly the window
 # answers a message while a render of hours runs. Prints figures; checks
 # nothing.
@@ -85,6 +87,25 @@ done
 preview_latency 1024 1024 1
 for size in 1024 2048; do
     for acc in 1 16; do drag_rate $size $size $acc; done
+done
+
+# play_rate W H ACCURACY : frames a second on screen while P plays the loop
+# of a pattern that scrolls across (its goal: 25, one frame each 40 ms).
+play_rate() {
+    printf 'bmpw=%s\r\nbmph=%s\r\naccuracy=%s\r\npat_x=2\r\nbasew=0\r\nbaserw=25\r\nvx_r=300\r\nvx_g=-200\r\n' \
+        "$1" "$2" "$3" >"$ini"
+    px_start
+    e2e_wait_title "$PX_WID" "$PX_TITLE" 60 || e2e_fail "the first render did not end"
+    e2e_key "$PX_WID" p || e2e_fail "P"
+    local out
+    out=$(_e2e_wine "$E2E_HELPER" frames "$PX_WINDOW" 10 40 3000 | tr -d '\r') || e2e_fail "frames measurement: $out"
+    e2e_key "$PX_WID" p || e2e_fail "P again"
+    printf 'P, %sx%s accuracy %s: %s frames a second on screen (goal 25)\n' "$1" "$2" "$3" \
+        "$(awk '/^pictures/ { print $5 }' <<<"$out")"
+    px_quit menu
+}
+for size in 1024 2048; do
+    for acc in 1 16; do play_rate $size $size $acc; done
 done
 
 # storm KEYS : 100 presses 5 ms apart at 1536 x 1536, accuracy 64, then the

@@ -77,7 +77,7 @@ px_ok "one Ctrl+Z brings the picture back, in the main window and the centre"
 
 e2e_key "$V" Escape && e2e_wait_window_gone "$T" || e2e_fail "Esc did not close the window"
 px_expect tiled s0
-e2e_key "$PX_WID" alt+c p && e2e_wait_window "$T" 10 >/dev/null || e2e_fail "Settings > variations"
+e2e_key "$PX_WID" alt+c x && e2e_wait_window "$T" 10 >/dev/null || e2e_fail "Settings > variations"
 dlg_dump "$T" >/dev/null && dlg_click 2 && e2e_wait_window_gone "$T" || e2e_fail "the close button"
 px_ok "Esc and the close button close it, the menu opens it"
 px_quit menu

@@ -54,6 +54,9 @@
 //                              256 screen pixels 40 below X,Y while it moved)
 //                              and "release MS" (from the button coming up to
 //                              the row's last change, within 3 s of rest)
+//   e2ehelp frames TITLE X Y MS -> for MS milliseconds, the changes of a row of
+//                              256 screen pixels at TITLE's client X,Y (a playing
+//                              loop's frames); prints "pictures N per second R"
 //   e2ehelp tips            -> visible tooltips: "X Y W H balloon|tip<TAB>TEXT"
 //   e2ehelp window TITLE    -> "X Y W H STATE BARS" of TITLE's window: its rectangle,
 //                              normal|maximized|minimized, and which scroll bars it
@@ -642,6 +645,38 @@ int drag(const wchar_t* title, int x, int y, int ms) {
     return 0;
 }
 
+int frames(const wchar_t* title, int x, int y, int ms) {
+    HWND hwnd = findTop(title);
+    if (!hwnd) return 2;
+    POINT at = {x, y};
+    ClientToScreen(hwnd, &at);
+    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, 256, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP row = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    SelectObject(mem, row);
+    std::uint32_t seen[256] = {};
+    auto changed = [&] {
+        BitBlt(mem, 0, 0, 256, 1, screen, at.x, at.y, SRCCOPY);
+        GdiFlush();
+        const bool same = !std::memcmp(seen, bits, sizeof seen);
+        return !same && std::memcpy(seen, bits, sizeof seen);
+    };
+    changed();
+    int pictures = 0;
+    const double t0 = nowMs();
+    for (; nowMs() - t0 < ms; Sleep(1)) pictures += changed();
+    const double watched = nowMs() - t0;
+    DeleteDC(mem);
+    DeleteObject(row);
+    ReleaseDC(nullptr, screen);
+    wchar_t line[80];
+    swprintf(line, 80, L"pictures %d per second %.1f\n", pictures, pictures * 1000.0 / watched);
+    out(line);
+    return 0;
+}
+
 BOOL CALLBACK tipOne(HWND hwnd, LPARAM) {
     wchar_t cls[64] = L"";
     GetClassNameW(hwnd, cls, 64);
@@ -702,12 +737,13 @@ int wmain(int argc, wchar_t** argv) {
         return latency(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argc == 7 ? argv[6] : L"jm");
     if (argc == 4 && cmd == L"ping") return ping(argv[2], _wtoi(argv[3]));
     if (argc == 6 && cmd == L"drag") return drag(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
+    if (argc == 6 && cmd == L"frames") return frames(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
     if (argc == 5 && cmd == L"cells") return cells(argv[2][0], argv[3], _wtoi(argv[4]));
     if (argc == 2 && cmd == L"tips") return EnumWindows(tipOne, 0) ? 0 : 3;
     if (argc == 3 && cmd == L"window") return window(argv[2]);
     if (argc == 7 && cmd == L"place") return place(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]));
     out(L"usage: e2ehelp client TITLE | clipdib OUT.bmp | list | dump TITLE | lists TITLE FACE POINTS |"
         L" fit EXE | version EXE | holdclip MS | latency TITLE X Y N [jm|space|9bs] | ping TITLE N |"
-        L" drag TITLE X Y MS | cells KEY TITLE N | tips | window TITLE | place TITLE X Y W H\n");
+        L" drag TITLE X Y MS | frames TITLE X Y MS | cells KEY TITLE N | tips | window TITLE | place TITLE X Y W H\n");
     return 1;
 }

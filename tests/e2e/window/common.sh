@@ -137,20 +137,25 @@ px_close_menu() {
 }
 _px_no_popup() { ! px_menu_popup >/dev/null; }
 
-# px_tile_checked : whether "並べて表示(&V)" in the Settings menu, its second
-# item, carries its check mark.
-px_tile_checked() {
-    local shot=$E2E_ARTIFACTS/settings-menu.$((++PX_MENU_SHOTS)).png
-    px_open_menu c "$shot" || e2e_fail "opening the Settings menu"
+# px_item_checked KEY N : whether item N of the menu Alt+KEY opens (counted
+# from 1, no separator above it) carries its check mark.
+px_item_checked() {
+    local shot=$E2E_ARTIFACTS/menu-$1.$((++PX_MENU_SHOTS)).png
+    px_open_menu "$1" "$shot" || e2e_fail "opening the menu of Alt+$1"
     px_close_menu
-    px_menu_checked "$shot" second
+    px_menu_checked "$shot" "$2"
 }
+# px_tile_checked : whether "並べて表示(&V)", the second item of the Settings
+# menu, carries its check mark.
+px_tile_checked() { px_item_checked c 2; }
 
-# px_menu_checked SHOT second|last : whether that item of the drop-down in
-# SHOT (as px_open_menu saves it, the first item highlighted) carries a check
+# px_menu_checked SHOT N|last : whether that item of the drop-down in SHOT
+# (as px_open_menu saves it, the first item highlighted) carries a check
 # mark: dark drawing in the check column within the item. Every item is as
 # tall as the first one's highlight, the first contiguous coloured band at
-# the drop-down's right edge; the last item ends above the bottom border.
+# the drop-down's right edge; item N (no separator above it) lies N - 1 such
+# heights below the highlight's top, the last item ends above the bottom
+# border.
 px_menu_checked() {
     local shot=$1 w h top n y dark
     read -r w h < <(identify -format '%w %h' "$shot")
@@ -160,10 +165,10 @@ px_menu_checked() {
         n { done = 1 }
         END { print top + 0, n + 0 }')
     ((n > 4)) || { e2e_log "no highlighted first item in $shot"; return 2; }
-    [[ $2 == second ]] && y=$((top + n)) || y=$((h - 3 - n))
+    [[ $2 == last ]] && y=$((h - 3 - n)) || y=$((top + ($2 - 1) * n))
     dark=$(convert "$shot" -crop "18x$n+3+$y" +repage -colorspace gray \
                -threshold 50% -negate -format '%[fx:int(mean*w*h+0.5)]' info:)
-    e2e_log "$2 menu item: $dark dark pixels in the check column ($shot)"
+    e2e_log "menu item $2: $dark dark pixels in the check column ($shot)"
     ((dark > 4))
 }
 PX_MENU_SHOTS=0
