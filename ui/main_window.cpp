@@ -79,9 +79,51 @@ LRESULT onCreate(HWND hwnd, const CREATESTRUCTA& cs) {
     return 0;
 }
 
+// The keys, the mouse and the scroll bars; false for a message that is none
+// of theirs, or that they leave to DefWindowProc.
+bool handleInput(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    Editor& editor = w.editor();
+    result = 0;
+    switch (message) {
+        case WM_KEYDOWN:
+            if (!w.scroll().onKey(hwnd, LOWORD(wParam))) editor.key(LOWORD(wParam));
+            return true;
+        case WM_SIZE:
+            w.updateScroll();
+            return true;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            w.scroll().onScroll(hwnd, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
+            return true;
+        case WM_MOUSEWHEEL:
+        case WM_MOUSEHWHEEL:
+            // The scroll bars' part first (Shift, or over a bar), then the
+            // picture's (the pattern's size, Ctrl for the hue).
+            if (w.scroll().onWheel(hwnd, message, wParam, lParam)) return true;
+            return message == WM_MOUSEWHEEL && w.mouse().handle(message, wParam, lParam);
+        case WM_LBUTTONDOWN:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+        case WM_CONTEXTMENU:
+            return w.mouse().handle(message, wParam, lParam);
+        case WM_SETCURSOR:
+            // The busy pointers first, then the move pointer over the picture.
+            if (LOWORD(lParam) != HTCLIENT) return false;
+            result = TRUE;
+            if (editor.pointer() == Pointer::Normal) return w.mouse().setCursor();
+            SetCursor(LoadCursorA(nullptr, editor.pointer() == Pointer::Waiting ? IDC_WAIT : IDC_APPSTARTING));
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Messages for a window that has its MainWindow.
 LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam) {
     Editor& editor = w.editor();
+    LRESULT result;
+    if (handleInput(hwnd, w, message, wParam, lParam, result)) return result;
     switch (message) {
         case WM_DESTROY:
             w.destroy();
@@ -94,23 +136,6 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
             EndPaint(hwnd, &ps);
             return 0;
         }
-        case WM_KEYDOWN:
-            if (!w.scroll().onKey(hwnd, LOWORD(wParam))) editor.key(LOWORD(wParam));
-            return 0;
-        case WM_SIZE:
-            w.updateScroll();
-            return 0;
-        case WM_HSCROLL:
-        case WM_VSCROLL:
-            w.scroll().onScroll(hwnd, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
-            return 0;
-        case WM_MOUSEWHEEL:
-        case WM_MOUSEHWHEEL:
-            // The scroll bars' part first (Shift, or over a bar), then the
-            // picture's (the pattern's size, Ctrl for the hue).
-            if (w.scroll().onWheel(hwnd, message, wParam, lParam)) return 0;
-            if (message == WM_MOUSEWHEEL && w.mouse().handle(message, wParam, lParam)) return 0;
-            break;
         case WM_COMMAND:
             if (onCommand(hwnd, w, LOWORD(wParam))) return 0;
             break;
@@ -144,22 +169,6 @@ LRESULT handle(HWND hwnd, MainWindow& w, UINT message, WPARAM wParam, LPARAM lPa
             if (wParam == kProgressTimer) editor.tick();
             if (wParam != kFrameTimer && wParam != kProgressTimer) break;
             return 0;
-        case WM_LBUTTONDOWN:
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONUP:
-        case WM_CAPTURECHANGED:
-        case WM_CONTEXTMENU:
-            if (w.mouse().handle(message, wParam, lParam)) return 0;
-            break;
-        case WM_SETCURSOR:
-            // The busy pointers first, then the move pointer over the picture.
-            if (LOWORD(lParam) != HTCLIENT) break;
-            if (editor.pointer() == Pointer::Normal) {
-                if (w.mouse().setCursor()) return TRUE;
-                break;
-            }
-            SetCursor(LoadCursorA(nullptr, editor.pointer() == Pointer::Waiting ? IDC_WAIT : IDC_APPSTARTING));
-            return TRUE;
         default:
             if (message == TaskbarProgress::buttonCreatedMessage()) {
                 w.taskbarButtonCreated();
