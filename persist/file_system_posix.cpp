@@ -84,6 +84,23 @@ void dropTemp(const std::string& tempPath) {
     errno = err;
 }
 
+// Hands the temporary file (open as fd) to the writer and closes it. On any
+// failure the file is gone and err says why.
+bool fillTemp(int fd, const std::string& temp, const Writer& writer, int* err) {
+    std::FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        *err = errno;
+        close(fd);
+        dropTemp(temp);
+        return false;
+    }
+    if (runWriter(f, writer, err)) return true;
+    if (*err == 0) *err = EIO;
+    dropTemp(temp);
+    return false;
+}
+
+
 bool renameTemp(const std::string& tempPath, const std::string& target) {
     InterruptsHeld held;
     if (rename(tempPath.c_str(), target.c_str()) != 0) return false;
@@ -197,18 +214,8 @@ WriteResult replaceFile(const std::string& path, const struct stat* existing, co
     } else {
         fchmod(fd, newFileMode());  // mkstemp creates 0600
     }
-    std::FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        const int err = errno;
-        close(fd);
-        dropTemp(temp);
-        return failErrno(errorText, err);
-    }
     int err = 0;
-    if (!runWriter(f, writer, &err)) {
-        dropTemp(temp);
-        return failErrno(errorText, err ? err : EIO);
-    }
+    if (!fillTemp(fd, temp, writer, &err)) return failErrno(errorText, err);
     if (!renameTemp(temp, path)) {
         err = errno;
         dropTemp(temp);
@@ -216,6 +223,7 @@ WriteResult replaceFile(const std::string& path, const struct stat* existing, co
     }
     return WriteResult::Written;
 }
+
 
 }  // namespace
 
@@ -289,18 +297,8 @@ WriteResult writeNewFile(const std::string& target, const Writer& writer, std::s
     const int fd = createTemp(folderOf(target), &temp);
     if (fd < 0) return failErrno(errorText, errno);
     fchmod(fd, newFileMode());
-    std::FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        const int err = errno;
-        close(fd);
-        dropTemp(temp);
-        return failErrno(errorText, err);
-    }
     int err = 0;
-    if (!runWriter(f, writer, &err)) {
-        dropTemp(temp);
-        return failErrno(errorText, err ? err : EIO);
-    }
+    if (!fillTemp(fd, temp, writer, &err)) return failErrno(errorText, err);
     // A hard link, unlike a rename, never takes the place of a file that is
     // already there.
     const bool linked = link(temp.c_str(), target.c_str()) == 0;

@@ -68,6 +68,18 @@ std::FILE* createTemp(const std::string& folder, std::string* tempPath, DWORD* e
     return nullptr;
 }
 
+// A temporary file in folder, filled by the writer and closed; on any
+// failure it is gone and errorText says why.
+bool fillTemp(const std::string& folder, const Writer& writer, std::string* temp, std::string* errorText) {
+    DWORD error = 0;
+    std::FILE* f = createTemp(folder, temp, &error);
+    if (!f) return fail(errorText, windowsError(error)), false;
+    int err = 0;
+    if (runWriter(f, writer, &err)) return true;
+    DeleteFileA(temp->c_str());
+    return fail(errorText, std::strerror(err ? err : EIO)), false;
+}
+
 }  // namespace
 
 std::string currentDirectory() {
@@ -109,14 +121,7 @@ WriteResult writeFile(const std::string& relativeTarget, const Writer& writer, s
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return WriteResult::ReadOnly;
 
     std::string temp;
-    DWORD error = 0;
-    std::FILE* f = createTemp(folderOf(target), &temp, &error);
-    if (!f) return fail(errorText, windowsError(error));
-    int err = 0;
-    if (!runWriter(f, writer, &err)) {
-        DeleteFileA(temp.c_str());
-        return fail(errorText, std::strerror(err ? err : EIO));
-    }
+    if (!fillTemp(folderOf(target), writer, &temp, errorText)) return WriteResult::Failed;
     // ReplaceFileA carries the old file's access rights, creation time,
     // short name and attributes over to the new one, which MoveFileExA would
     // lose. It needs an existing file, and where it fails (a file system
@@ -135,7 +140,7 @@ WriteResult writeFile(const std::string& relativeTarget, const Writer& writer, s
         if (exists && kept) SetFileAttributesA(target.c_str(), kept);
         return WriteResult::Written;
     }
-    error = GetLastError();
+    const DWORD error = GetLastError();
     DeleteFileA(temp.c_str());
     return fail(errorText, windowsError(error));
 }
@@ -143,18 +148,11 @@ WriteResult writeFile(const std::string& relativeTarget, const Writer& writer, s
 WriteResult writeNewFile(const std::string& target, const Writer& writer, std::string* errorText) {
     if (target.empty()) return fail(errorText, std::strerror(ENOENT));
     std::string temp;
-    DWORD error = 0;
-    std::FILE* f = createTemp(folderOf(target), &temp, &error);
-    if (!f) return fail(errorText, windowsError(error));
-    int err = 0;
-    if (!runWriter(f, writer, &err)) {
-        DeleteFileA(temp.c_str());
-        return fail(errorText, std::strerror(err ? err : EIO));
-    }
+    if (!fillTemp(folderOf(target), writer, &temp, errorText)) return WriteResult::Failed;
     // Without MOVEFILE_REPLACE_EXISTING the move never takes the place of a
     // file that is already there.
     if (MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return WriteResult::Written;
-    error = GetLastError();
+    const DWORD error = GetLastError();
     DeleteFileA(temp.c_str());
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return WriteResult::Exists;
     return fail(errorText, windowsError(error));
