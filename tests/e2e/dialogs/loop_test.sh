@@ -118,9 +118,11 @@ px_ok "a key stops playing and takes effect"
 px_quit menu
 
 # A pattern that never repeats within its tile, drawn at a smoothness that
-# takes ages: the scroll is refused, the hue loop offered, and its file's
-# progress shows until Esc stops it.
-printf '%s\r\n' bmpw=64 bmph=64 accuracy=100000 >"$PX_START/pallodex.ini"
+# takes ages (clamped waves far steeper than a pixel, whose samples are
+# summed one by one): the scroll is refused, the hue loop offered, and its
+# file's progress shows until Esc stops it.
+printf '%s\r\n' bmpw=2048 bmph=2048 pat_x=2 pat_y=2 mode_r=1 mode_g=1 mode_b=1 vy_r=2000000 vy_g=1500000 vy_b=900000 \
+    accuracy=200000 >"$PX_START/pallodex.ini"
 px_start
 open_loop
 e2e_key "$LOOP" Return || e2e_fail "OK"

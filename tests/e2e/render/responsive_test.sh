@@ -23,7 +23,7 @@ elapsed_since() { echo $(($(e2e_now_ms) - $1)); }
 # ---- a render of hours at start-up: clamped waves far steeper than a
 # pixel, whose samples the renderer sums directly
 hours=(bmpw=2048 bmph=2048 pat_x=2 pat_y=2 mode_r=1 mode_g=1 mode_b=1 vy_r=2000000 vy_g=1500000 vy_b=900000)
-printf '%s\r\n' "${hours[@]}" accuracy=3000 >"$ini"
+printf '%s\r\n' "${hours[@]}" accuracy=200000 >"$ini"
 px_start
 t0=$(e2e_now_ms)
 px_open_menu f "$E2E_ARTIFACTS/menu-while-rendering.png" || e2e_fail "the File menu did not open during the render"
@@ -41,7 +41,7 @@ px_ok "Esc stopped the render"
 e2e_key "$PX_WID" alt+c c || e2e_fail "menu keys"
 DLG=$(e2e_wait_window "配色ダイアログ" 10) || e2e_fail "the colour-scheme dialog did not open after Esc"
 dlg_dump "配色ダイアログ" >/dev/null || e2e_fail "reading the dialog"
-[[ $(dlg_text 1050) == 3000 ]] || e2e_fail "the dialog shows accuracy $(dlg_text 1050)"
+[[ $(dlg_text 1050) == 200000 ]] || e2e_fail "the dialog shows accuracy $(dlg_text 1050)"
 dlg_set_edit "$DLG" 1050 1
 dlg_click 1 || e2e_fail "OK"
 e2e_wait_window_gone "配色ダイアログ" || e2e_fail "the dialog stayed open"
@@ -54,7 +54,7 @@ tr -d '\r' <"$ini" | grep -qx bmpw=2048 || e2e_fail "pallodex.ini lost bmpw=2048
 px_ok "quitting wrote accuracy=1"
 
 # ---- Alt+F4 during such a render
-printf '%s\r\n' "${hours[@]}" accuracy=3000 basex=12 >"$ini"
+printf '%s\r\n' "${hours[@]}" accuracy=200000 basex=12 >"$ini"
 px_start
 e2e_wait_title "$PX_WID" "$PROGRESS" 5 || e2e_fail "no progress in the title"
 t0=$(e2e_now_ms)
@@ -64,7 +64,7 @@ rc=$?
 quit_ms=$(elapsed_since "$t0")
 ((rc == 0)) || e2e_fail "exit code $rc after Alt+F4"
 ((quit_ms <= 2000)) || e2e_fail "Alt+F4 took $quit_ms ms to end the program"
-tr -d '\r' <"$ini" | grep -qx accuracy=3000 || e2e_fail "pallodex.ini was not written"
+tr -d '\r' <"$ini" | grep -qx accuracy=200000 || e2e_fail "pallodex.ini was not written"
 tr -d '\r' <"$ini" | grep -qx basex=12 || e2e_fail "pallodex.ini lost basex=12"
 px_ok "Alt+F4 during the render ended the program in $quit_ms ms and wrote pallodex.ini"
 

@@ -61,10 +61,10 @@ for kv in basex=4 pat_x=1 basey=4 hue=0 flg_array=0; do
 done
 
 # Esc during a slow render: the settings go back to the image on screen.
-# Clamped waves far steeper than a pixel: at smoothness 3000 the renderer
+# Clamped waves far steeper than a pixel: at smoothness 200000 the renderer
 # sums each pixel's samples directly, which takes hours.
 hours=(bmpw=2048 bmph=2048 pat_x=2 pat_y=2 mode_r=1 mode_g=1 mode_b=1 vy_r=2000000 vy_g=1500000 vy_b=900000)
-printf '%s\r\n' "${hours[@]}" accuracy=3000 >"$ini"
+printf '%s\r\n' "${hours[@]}" accuracy=200000 >"$ini"
 px_start
 e2e_key "$PX_WID" Escape || e2e_fail "Esc"
 e2e_wait_title "$PX_WID" "Pallodex ― 中止" 5 || e2e_fail "Esc did not stop the first render"
@@ -72,7 +72,7 @@ printf '%s\r\n' "${hours[@]}" accuracy=1 >"$PX_START/small.ini"
 e2e_key "$PX_WID" alt+f r || e2e_fail "File > Load information keys"
 e2e_file_dialog "$E2E_TITLE_OPEN" "$PX_START/small.ini" || e2e_fail "open dialog"
 px_expect tiled e0 "${hours[@]}"
-printf '%s\r\n' "${hours[@]}" accuracy=3000 >"$PX_START/slow.ini"
+printf '%s\r\n' "${hours[@]}" accuracy=200000 >"$PX_START/slow.ini"
 e2e_key "$PX_WID" alt+f r || e2e_fail "File > Load information keys"
 e2e_file_dialog "$E2E_TITLE_OPEN" "$PX_START/slow.ini" || e2e_fail "open dialog"
 e2e_wait_title "$PX_WID" "Pallodex ― 描画中 *" 5 || e2e_fail "no progress for the slow render"
