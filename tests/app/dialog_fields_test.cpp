@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialog_fields.h"
+#include "test_util.h"
 
 namespace {
 
@@ -86,14 +87,7 @@ struct TemplateControls {
 };
 
 TemplateControls readTemplate() {
-    std::map<std::string, int> numbers;
-    std::ifstream header(std::string(PALLODEX_SOURCE_DIR) + "/res/resource.h");
-    for (std::string line; std::getline(header, line);) {
-        std::istringstream in(line);
-        std::string define, name;
-        int value;
-        if (in >> define >> name >> value && define == "#define") numbers[name] = value;
-    }
+    std::map<std::string, int> numbers = testutil::resourceNumbers(PALLODEX_SOURCE_DIR);
     TemplateControls t;
     std::ifstream rc(std::string(PALLODEX_SOURCE_DIR) + "/res/dialogs.rc");
     bool inColour = false;

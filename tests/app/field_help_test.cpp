@@ -9,19 +9,14 @@
 #include "field_help.h"
 #include "keyboard.h"
 #include "placement.h"
+#include "test_util.h"
 
 // Every control of the colour dialog's template has its tip from the table:
 // boxes and buttons by id, labels by their text; and the page of the key list
 // holds every tip's entry.
 TEST(FieldHelp, EveryControlOfTheColourDialogExplainsItself) {
-    std::map<std::string, int> numbers{{"-1", -1}, {"IDOK", 1}, {"IDCANCEL", 2}};
-    std::ifstream header(std::string(PALLODEX_SOURCE_DIR) + "/res/resource.h");
-    for (std::string line; std::getline(header, line);) {
-        std::istringstream in(line);
-        std::string define, name;
-        int value;
-        if (in >> define >> name >> value && define == "#define") numbers[name] = value;
-    }
+    std::map<std::string, int> numbers = testutil::resourceNumbers(PALLODEX_SOURCE_DIR);
+    numbers.insert({{"-1", -1}, {"IDOK", 1}, {"IDCANCEL", 2}});
     std::ifstream rc(std::string(PALLODEX_SOURCE_DIR) + "/res/dialogs.rc");
     bool inColour = false;
     int controls = 0;

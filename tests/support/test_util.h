@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,19 @@ struct RunResult {
     std::string out;
     std::string err;
 };
+
+// The numbers res/resource.h defines, by name (the dialogs' control ids).
+inline std::map<std::string, int> resourceNumbers(const std::string& sourceDir) {
+    std::map<std::string, int> numbers;
+    std::ifstream header(sourceDir + "/res/resource.h");
+    for (std::string line; std::getline(header, line);) {
+        std::istringstream in(line);
+        std::string define, name;
+        int value;
+        if (in >> define >> name >> value && define == "#define") numbers[name] = value;
+    }
+    return numbers;
+}
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
