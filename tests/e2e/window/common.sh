@@ -34,7 +34,10 @@ px_ok() { PX_CHECKS=$((PX_CHECKS + 1)); e2e_log "ok: $*"; }
 px_start() {
     e2e_start "$PX_EXE" "$PX_START"
     PX_PID=$E2E_PID
-    PX_WID=$(e2e_wait_window_glob "$PX_TITLE*" 20) || e2e_fail "the main window did not appear"
+    # Generous: the first start after a new prefix or a restarted wineserver
+    # (the DPI test restarts it for every scale) can take Wine over 20 s on
+    # a loaded machine.
+    PX_WID=$(e2e_wait_window_glob "$PX_TITLE*" 60) || e2e_fail "the main window did not appear"
 }
 
 # px_quit HOW : ends the program through the File menu ("menu") or by closing
